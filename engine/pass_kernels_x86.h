@@ -1,0 +1,9 @@
+#pragma once
+#include "engine/pass_kernels.h"
+
+namespace ovl {
+
+// The AVX2 kernels, or nullptr when the CPU (or the build target) lacks them.
+const PassKernels* Avx2PassKernels();
+
+}  // namespace ovl

@@ -1,0 +1,53 @@
+#pragma once
+// The literal compositor: the oracle the fast engine is checked against.
+//
+// It follows the drawing rules word for word: every surface is a separate
+// copy (the main picture is copied out of the sample, a per-pixel layer reads
+// the whole composite into a working buffer, reads its layer picture, runs
+// the pass and writes the whole buffer back), the walk visits every pixel of
+// the frame and asks whether it lies in the layer area and in the region, and
+// the blend arithmetic is done per byte in double precision.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "engine/frame_compositor.h"
+#include "engine/overlay_settings.h"
+#include "engine/pixel_image.h"
+
+namespace ovl::reference {
+
+// The three per-pixel passes and the clipped copy, over whole pictures.
+void CopyPass(RgbView out, ConstRgbView layer, const LayerSettings& s);
+void ColorKeyPass(RgbView out, ConstRgbView layer, const LayerSettings& s);
+void OpacityPass(RgbView out, ConstRgbView layer, const LayerSettings& s);
+void MaskPass(RgbView out, ConstRgbView layer, const LayerSettings& s);
+
+// Single-byte formulas exactly as written.
+std::uint8_t OpacityByte(std::uint8_t out, std::uint8_t layer, std::uint8_t opacityLevel);
+std::uint8_t MaskByte(std::uint8_t out, std::uint8_t layer, std::uint8_t storedMask);
+
+class ReferenceCompositor {
+ public:
+  HResult BuildSurfaces(std::int32_t width, std::int32_t height, std::uint32_t bkColor,
+                        VideoFormat video1, VideoFormat video2);
+  void FillBackground(std::uint32_t colorref) { background_.Fill(colorref); }
+  HResult ComposeFrame(const OverlaySettings& settings, const std::uint8_t* video1,
+                       std::size_t video1Bytes, const std::uint8_t* heldVideo2,
+                       std::size_t video2Bytes, std::uint8_t* output, std::size_t outputBytes);
+  ConstRgbView Composite() const { return output_.View(); }
+
+ private:
+  void DrawLayer(const OverlaySettings& settings, int position);
+
+  RgbImage output_;
+  RgbImage background_;
+  RgbImage video1_;
+  RgbImage video2_;
+  bool hasVideo1_ = false;
+  bool hasVideo2_ = false;
+  std::vector<std::uint8_t> working_;
+  std::vector<std::uint8_t> layerCopy_;
+};
+
+}  // namespace ovl::reference
