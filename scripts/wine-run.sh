@@ -8,8 +8,10 @@ export WINEPREFIX="${WINEPREFIX:-$here/build/wineprefix}"
 export WINEDEBUG="${WINEDEBUG:--all}"
 export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:-mscoree,mshtml=}"
 export WINEARCH=win64
-if [ ! -f "$WINEPREFIX/system.reg" ]; then
+if [ ! -d "$WINEPREFIX/drive_c/windows" ]; then
+  # Used on its own (outside scripts/wine-session.sh): create the prefix first,
+  # with Wine's background services detached from our output.
   mkdir -p "$WINEPREFIX"
-  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 || true
+  /usr/lib/wine/wine64 wineboot -i >/dev/null 2>&1 </dev/null || true
 fi
 exec /usr/lib/wine/wine64 "$@"
