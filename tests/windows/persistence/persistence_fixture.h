@@ -1,0 +1,179 @@
+#pragma once
+// Shared pieces of the store tests: a small serialisable object with typed
+// values, two 260-byte string fields between guard bytes and a binary block,
+// and a fixture that owns a private temp directory and registry key.
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <cstring>
+#include <string>
+
+#include "persistence/rk_backends.h"
+#include "persistence/rk_persistence.h"
+
+namespace ovl::testing {
+
+inline constexpr char kGuard[4] = {'G', 'G', 'G', 'G'};
+
+struct SampleSettings : IRKSerializable {
+  LONG level = 0;
+  ULONG colour = 0;
+  BYTE flags = 0;
+  char guardA[4];
+  char image[260];
+  char guardB[4];
+  char mask[260];
+  char guardC[4];
+  BYTE block[100];
+
+  bool withBlock = true;     // the INI store has no binary blocks
+  const char* longImage = nullptr;  // written instead of image when set
+  int loads = 0;             // Serialize calls in load mode
+  int stores = 0;
+
+  SampleSettings() {
+    std::memcpy(guardA, kGuard, 4);
+    std::memcpy(guardB, kGuard, 4);
+    std::memcpy(guardC, kGuard, 4);
+    std::memset(image, 0, sizeof image);
+    std::memset(mask, 0, sizeof mask);
+    std::memset(block, 0, sizeof block);
+  }
+
+  // Values unlike the defaults in every field.
+  static SampleSettings Filled() {
+    SampleSettings s;
+    s.level = -5;
+    s.colour = 0x00FFFFFF;
+    s.flags = 0xA5;
+    std::strcpy(s.image, "C:\\pictures\\overlay image.bmp");
+    std::strcpy(s.mask, "");
+    for (int i = 0; i < 100; ++i) s.block[i] = static_cast<BYTE>(i * 37 + 11);
+    return s;
+  }
+
+  bool GuardsIntact() const {
+    return std::memcmp(guardA, kGuard, 4) == 0 && std::memcmp(guardB, kGuard, 4) == 0 &&
+           std::memcmp(guardC, kGuard, 4) == 0;
+  }
+
+  HRESULT Serialize(CRKArchive& ar) override {
+    (ar.IsStoring() ? stores : loads)++;
+    HRESULT hr;
+    if (FAILED(hr = ar.Exchange(&level, sizeof level, "Level", RK_VALUE_TYPED, VT_I4))) return hr;
+    if (FAILED(hr = ar.Exchange(&colour, sizeof colour, "Colour", RK_VALUE_TYPED, VT_UI4))) return hr;
+    if (FAILED(hr = ar.Exchange(&flags, sizeof flags, "Flags", RK_VALUE_TYPED, VT_UI1))) return hr;
+    if (ar.IsStoring() && longImage != nullptr)
+      hr = ar.PutValue(longImage, 0, "ImageFileName", RK_VALUE_STRING);
+    else
+      hr = ar.Exchange(image, sizeof image, "ImageFileName", RK_VALUE_STRING);
+    if (FAILED(hr)) return hr;
+    if (FAILED(hr = ar.Exchange(mask, sizeof mask, "MaskFileName", RK_VALUE_STRING))) return hr;
+    if (withBlock &&
+        FAILED(hr = ar.Exchange(block, sizeof block, "Block", RK_VALUE_BINARY))) return hr;
+    return S_OK;
+  }
+};
+
+inline void ExpectSameSettings(const SampleSettings& want, const SampleSettings& got) {
+  EXPECT_EQ(want.level, got.level);
+  EXPECT_EQ(want.colour, got.colour);
+  EXPECT_EQ(want.flags, got.flags);
+  EXPECT_STREQ(want.image, got.image);
+  EXPECT_STREQ(want.mask, got.mask);
+  if (want.withBlock) {
+    EXPECT_EQ(0, std::memcmp(want.block, got.block, sizeof want.block));
+  }
+  EXPECT_TRUE(got.GuardsIntact());
+}
+
+// One back-end used directly, as an object's Serialize sees it.
+class BackEnd {
+ public:
+  explicit BackEnd(IRKPersistence* p) : p_(p) { p_->AddRef(); }
+  ~BackEnd() { p_->Release(); }
+  IRKPersistence* operator->() const { return p_; }
+  BackEnd(const BackEnd&) = delete;
+  BackEnd& operator=(const BackEnd&) = delete;
+
+ private:
+  IRKPersistence* p_;
+};
+
+// A temp directory and a registry key of the test's own, removed afterwards.
+class PersistenceTest : public ::testing::Test {
+ protected:
+  static constexpr const char* kRegRoot = "Software\\TernTests\\Persistence";
+
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    char temp[MAX_PATH];
+    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
+    dir_ = std::string(temp) + "tern_persistence_" + std::to_string(GetCurrentProcessId()) + "_" +
+           ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    RemoveTree(dir_);
+    ASSERT_TRUE(CreateDirectoryA(dir_.c_str(), nullptr));
+    regPath_ = std::string(kRegRoot) + "\\" +
+               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    RegDeleteTreeA(HKEY_CURRENT_USER, regPath_.c_str());
+  }
+
+  void TearDown() override {
+    RemoveTree(dir_);
+    RegDeleteTreeA(HKEY_CURRENT_USER, regPath_.c_str());
+    RegDeleteKeyA(HKEY_CURRENT_USER, kRegRoot);  // only when empty
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TernTests");
+    CoUninitialize();
+  }
+
+  std::string Path(const std::string& name) const { return dir_ + "\\" + name; }
+  std::wstring WidePath(const std::string& name) const {
+    const std::string p = Path(name);
+    return std::wstring(p.begin(), p.end());
+  }
+
+  static void RemoveTree(const std::string& dir) {
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        const std::string name = found.cFileName;
+        if (name == "." || name == "..") continue;
+        const std::string full = dir + "\\" + name;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+          RemoveTree(full);
+        else
+          DeleteFileA(full.c_str());
+      } while (FindNextFileA(h, &found));
+      FindClose(h);
+    }
+    RemoveDirectoryA(dir.c_str());
+  }
+
+  static std::string ReadFileText(const std::string& path) {
+    std::string text;
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
+    if (h == INVALID_HANDLE_VALUE) return text;
+    char chunk[4096];
+    DWORD got = 0;
+    while (ReadFile(h, chunk, sizeof chunk, &got, nullptr) && got != 0) text.append(chunk, got);
+    CloseHandle(h);
+    return text;
+  }
+
+  static void WriteFileText(const std::string& path, const std::string& text) {
+    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, h);
+    DWORD written = 0;
+    WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
+    CloseHandle(h);
+  }
+
+  std::string dir_;
+  std::string regPath_;
+  CRKPersistenceImpl persistence_;
+};
+
+}  // namespace ovl::testing
