@@ -7,11 +7,11 @@
 // Strings, in every store: GetValue of kind 1 takes the field's capacity as
 // its size; a stored string that does not fit (capacity bytes or more) is
 // refused with RK_E_INSUFFICIENT_BUFFER and the field is not touched.
+#include "persistence/rk_persistence.h"
+
 #include <msxml2.h>
 
 #include <string>
-
-#include "persistence/rk_persistence.h"
 
 // Values in the order written, nothing else (keys and variant types are
 // ignored); see rk_stream_records.h for the record format. Holds one

@@ -11,13 +11,12 @@
 //
 // COM must be initialised on the calling thread (the XML store creates an
 // MSXML document, the memory operations use CreateStreamOnHGlobal).
+#include "persistence/rk_common.h"  // windows.h first: the COM headers need it
+
 #include <objidl.h>
 #include <oaidl.h>
-#include <wtypes.h>
 
 #include <cstdint>
-
-#include "persistence/rk_common.h"
 
 class CRKArchive;
 

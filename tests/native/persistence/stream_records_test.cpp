@@ -89,21 +89,6 @@ TEST(StreamRecords, StringsThatCannotFitAreSkippedAndRefused) {
   EXPECT_EQ(E_INVALIDARG, Read(after, 0, &record));
 }
 
-TEST(StreamRecords, FieldRuleCopiesOrRefuses) {
-  char field[8];
-  std::memset(field, '#', sizeof field);
-  EXPECT_EQ(RK_E_INSUFFICIENT_BUFFER, RKCopyStringToField(field, 8, "12345678", 8));
-  EXPECT_EQ('#', field[0]) << "refused text leaves the field alone";
-  EXPECT_EQ(S_OK, RKCopyStringToField(field, 8, "1234567", 7));
-  EXPECT_STREQ("1234567", field);
-
-  size_t len = 0;
-  const char unterminated[4] = {'a', 'b', 'c', 'd'};
-  EXPECT_EQ(E_INVALIDARG, RKFieldStringLength(unterminated, 4, &len));
-  EXPECT_EQ(S_OK, RKFieldStringLength("abc", 4, &len));
-  EXPECT_EQ(3u, len);
-}
-
 TEST(StreamRecords, CountsOutsideTheFormatFail) {
   RKStringRecord record;
   std::string s;
