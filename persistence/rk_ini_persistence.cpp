@@ -54,8 +54,11 @@ HRESULT CRKIniFilePersistence::PutValue(const void* pData, ULONGLONG cbSize, LPC
         return E_INVALIDARG;
     }
     if (m_bSectionNotCleared) {
+      // A file that does not exist yet has no section to clear, whatever the
+      // profile function answers for it; the first write creates the file.
       if (!WritePrivateProfileStringA(m_strSection.c_str(), nullptr, nullptr,
-                                      m_strFileName.c_str()))
+                                      m_strFileName.c_str()) &&
+          GetFileAttributesA(m_strFileName.c_str()) != INVALID_FILE_ATTRIBUTES)
         return E_FAIL;
       m_bSectionNotCleared = 0;
     }
