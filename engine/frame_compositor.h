@@ -7,8 +7,17 @@
 // sample buffer; the second input's picture is copied into its own surface,
 // which keeps the last picture when no new one arrives. Buffers are sized when
 // the surfaces are built, never per frame.
+//
+// A frame is composed in horizontal strips of a few rows, in a strip buffer
+// that stays in cache: the strip's clear (or the previous frame's rows), its
+// four layers, then one copy into the composite and one into the output,
+// instead of streaming the whole composite through memory once per layer.
+// The second picture's surface is refreshed strip by strip too. The
+// background surface is one colour, so it is kept as one row that stands
+// for every frame row.
 #include <cstddef>
 #include <cstdint>
+#include <vector>
 
 #include "engine/overlay_settings.h"
 #include "engine/pass_kernels.h"
@@ -51,16 +60,27 @@ class FrameCompositor {
   void DrawPosition(const OverlaySettings& settings, int position, ConstRgbView video1);
 
   ConstRgbView Composite() const { return composite_.View(); }
+  // Rows per strip for the current frame size; `rows` > 0 fixes it (tests
+  // use it to put strip boundaries anywhere), 0 restores the default.
+  std::int32_t StripRows() const;
+  void SetStripRows(std::int32_t rows);
   std::size_t CompositeBytes() const { return composite_.SizeBytes(); }
   const PassKernels& Kernels() const { return *kernels_; }
   void SetKernels(const PassKernels& kernels) { kernels_ = &kernels; }
 
  private:
+  ConstRgbView PictureOf(const OverlaySettings& settings, std::uint32_t layerType,
+                         ConstRgbView video1) const;
+  bool SizeStripBuffer();
+  std::uint8_t* StripBuffer();
+
   const PassKernels* kernels_;
   RgbImage composite_;
-  RgbImage background_;
+  RgbImage background_;  // one row of the background colour
   RgbImage video2_;
   VideoFormat video1Format_;
+  std::int32_t stripRows_ = 0;
+  std::vector<std::uint8_t> stripStore_;  // one strip being composed
 };
 
 }  // namespace ovl

@@ -1,6 +1,14 @@
 #pragma once
 // Drawing one layer onto the composite: the mode precedence and the walk over
 // the rows and spans the layer may touch.
+//
+// A frame is drawn in horizontal strips (all layers of a strip, then the
+// next strip), so a layer is prepared once per frame as a LayerPlan and then
+// drawn a band of rows at a time, bottom to top (ascending memory).
+#include <cstddef>
+#include <cstdint>
+#include <limits>
+
 #include "engine/layer_settings.h"
 #include "engine/pass_kernels.h"
 #include "engine/pixel_image.h"
@@ -14,6 +22,38 @@ enum class LayerMode { Copy, ColorKey, Opacity, Mask };
 // only EnableOpacity is set; a copy otherwise (also when EnableMaskBitmap is
 // set but no mask is loaded).
 LayerMode ChooseLayerMode(const LayerSettings& layer);
+
+// One layer, ready to draw. `mode` is the effective operation: settings that
+// cannot change a byte (opacity level 0, a key no pixel can match, a key on a
+// one-colour picture) are folded into Copy or Skip here.
+struct LayerPlan {
+  enum class Op { Skip, Copy, ColorKey, Opacity, Mask };
+  Op op = Op::Skip;
+  ConstRgbView picture;
+  std::int32_t left = 0, top = 0, right = 0, bottom = 0;  // frame pixels, right/bottom exclusive
+  const RegionSpans* region = nullptr;
+  std::size_t bandsLeft = std::numeric_limits<std::size_t>::max();  // bands [0, bandsLeft) may still be drawn; rows only move up
+  std::uint32_t key = 0;
+  std::uint8_t level = 0;
+  MaskView mask;
+
+  // Every byte of rows top..bottom-1 is replaced by the layer alone, so what
+  // lies beneath there never shows.
+  bool CoversRows(std::int32_t frameWidth, std::int32_t y0, std::int32_t y1) const {
+    return op == Op::Copy && region == nullptr && left == 0 && right == frameWidth && top <= y0 &&
+           bottom >= y1;
+  }
+};
+
+// `uniform` says every pixel of `picture` has the same colour (the
+// background surface); a picture with stride 0 is one row repeated.
+LayerPlan PlanLayer(std::int32_t frameWidth, std::int32_t frameHeight, ConstRgbView picture,
+                    const LayerSettings& layer, bool uniform);
+
+// Draws the plan's rows y0..y1-1 (top-down frame rows) over `out`. Calls
+// for one plan must come with decreasing, non-overlapping row ranges.
+void DrawLayerRows(RgbView out, LayerPlan& plan, std::int32_t y0, std::int32_t y1,
+                   const PassKernels& kernels);
 
 // Draws `picture` at (XPos, YPos) over `out` in the layer's mode, clipped to
 // the frame and, when the layer has a region, to its coverage. Pixels the

@@ -4,7 +4,7 @@
 // pixels that belong to the same frame positions. The walk over rows, spans
 // and layer bounds lives in layer_pass.cpp; the kernels only do arithmetic.
 //
-// Several implementations exist (portable scalar, AVX2); the fastest the CPU
+// Several implementations exist (portable scalar, AVX2, AVX-512); the fastest the CPU
 // supports is chosen at run time. All give identical bytes.
 #include <cstddef>
 #include <cstdint>

@@ -50,6 +50,7 @@ const PassKernels& ScalarPassKernels() { return kScalar; }
 std::vector<const PassKernels*> SupportedPassKernels() {
   std::vector<const PassKernels*> kernels{&kScalar};
   if (const PassKernels* avx2 = Avx2PassKernels()) kernels.push_back(avx2);
+  if (const PassKernels* avx512 = Avx512PassKernels()) kernels.push_back(avx512);
   return kernels;
 }
 

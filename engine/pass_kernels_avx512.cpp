@@ -1,0 +1,336 @@
+// AVX-512 versions of the row kernels (BW, DQ, VL, VBMI, VBMI2 and BMI2:
+// Ice Lake and Zen 4 onwards). The file is compiled for the baseline x86-64
+// target; only these functions carry the target attribute, and they are
+// called only after the CPU has been asked whether it supports them.
+//
+// Byte masks make every row length a whole number of vector steps: the last
+// step loads and stores only the bytes that belong to the run, so there are
+// no scalar tails and nothing past the run is touched.
+#include "engine/pass_kernels_x86.h"
+
+#if defined(__x86_64__) && (defined(__GNUC__) || defined(__clang__))
+#define OVL_HAVE_AVX512_KERNELS 1
+#if defined(__GNUC__) && !defined(__clang__)
+// GCC 12's AVX-512 headers start some intrinsics from an undefined vector,
+// which -Wmaybe-uninitialized reports at every call.
+#pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
+#endif
+#include <immintrin.h>
+
+#include <cstring>
+
+#include "engine/blend_arithmetic.h"
+#endif
+
+namespace ovl {
+
+#ifdef OVL_HAVE_AVX512_KERNELS
+namespace {
+
+#define OVL_AVX512 \
+  __attribute__((target("avx512f,avx512bw,avx512dq,avx512vl,avx512vbmi,avx512vbmi2,bmi,bmi2,popcnt")))
+
+// Bits 0 .. n-1 set, n <= 64.
+inline std::uint64_t LowBits(std::size_t n) { return n >= 64 ? ~std::uint64_t{0} : (std::uint64_t{1} << n) - 1; }
+
+// Byte b of 48 taken from byte b % 3 (one pixel repeated 16 times).
+constexpr std::uint8_t kRepeatPixel[64] = {
+    0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2,
+    0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2, 0, 1, 2,
+    0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0};
+
+// Byte b of the 192 bytes of 64 pixels belongs to pixel b / 3.
+constexpr std::uint8_t kPixelOfByte[192] = {
+    0,  0,  0,  1,  1,  1,  2,  2,  2,  3,  3,  3,  4,  4,  4,  5,  5,  5,  6,  6,  6,  7,  7,  7,
+    8,  8,  8,  9,  9,  9,  10, 10, 10, 11, 11, 11, 12, 12, 12, 13, 13, 13, 14, 14, 14, 15, 15, 15,
+    16, 16, 16, 17, 17, 17, 18, 18, 18, 19, 19, 19, 20, 20, 20, 21, 21, 21, 22, 22, 22, 23, 23, 23,
+    24, 24, 24, 25, 25, 25, 26, 26, 26, 27, 27, 27, 28, 28, 28, 29, 29, 29, 30, 30, 30, 31, 31, 31,
+    32, 32, 32, 33, 33, 33, 34, 34, 34, 35, 35, 35, 36, 36, 36, 37, 37, 37, 38, 38, 38, 39, 39, 39,
+    40, 40, 40, 41, 41, 41, 42, 42, 42, 43, 43, 43, 44, 44, 44, 45, 45, 45, 46, 46, 46, 47, 47, 47,
+    48, 48, 48, 49, 49, 49, 50, 50, 50, 51, 51, 51, 52, 52, 52, 53, 53, 53, 54, 54, 54, 55, 55, 55,
+    56, 56, 56, 57, 57, 57, 58, 58, 58, 59, 59, 59, 60, 60, 60, 61, 61, 61, 62, 62, 62, 63, 63, 63};
+
+void CopyAvx512(std::uint8_t* out, const std::uint8_t* layer, std::size_t pixels) {
+  std::memcpy(out, layer, pixels * 3);
+}
+
+// Up to sixteen pixels (the bytes in `bytes`, a multiple of 3) loaded in `l`: the bytes
+// are compared with the key repeated, a pixel is keyed out when all three of
+// its bytes match, and a masked store writes the other pixels' bytes.
+OVL_AVX512 inline void ColorKeyStep(std::uint8_t* out, __m512i l, __m512i key, std::uint64_t bytes) {
+  constexpr std::uint64_t kPixelStarts = 0x249249249249ull;  // bit 3p for p = 0..15
+  const std::uint64_t equal = _cvtmask64_u64(_mm512_cmpeq_epi8_mask(l, key));
+  const std::uint64_t keyed = equal & (equal >> 1) & (equal >> 2) & kPixelStarts;
+  // keyed * 7 spreads each pixel's start bit over its three bytes.
+  _mm512_mask_storeu_epi8(out, _cvtu64_mask64(bytes & ~(keyed * 7)), l);
+}
+
+OVL_AVX512 void ColorKeyAvx512(std::uint8_t* out, const std::uint8_t* layer, std::size_t pixels,
+                               std::uint32_t colorref) {
+  if ((colorref >> 24) != 0) {  // no 24-bit pixel can match: plain copy
+    std::memcpy(out, layer, pixels * 3);
+    return;
+  }
+  // Memory order of a pixel is blue, green, red: little-endian, the
+  // byte-swapped COLORREF; repeated over the first 48 bytes.
+  const std::uint32_t memoryKey =
+      ((colorref & 0xFF) << 16) | (colorref & 0xFF00) | ((colorref >> 16) & 0xFF);
+  const __m512i key = _mm512_permutexvar_epi8(_mm512_loadu_si512(kRepeatPixel),
+                                              _mm512_set1_epi32(static_cast<int>(memoryKey)));
+  std::size_t i = 0;
+  // Whole 64-byte loads while they stay inside the run (a masked load that
+  // misses the cache is far slower); masked loads only for the last pixels.
+  for (; 3 * i + 64 <= 3 * pixels; i += 16) {
+    ColorKeyStep(out + 3 * i, _mm512_loadu_si512(layer + 3 * i), key, LowBits(48));
+  }
+  for (; i < pixels; i += 16) {
+    const std::uint64_t bytes = LowBits(3 * (pixels - i < 16 ? pixels - i : 16));
+    ColorKeyStep(out + 3 * i, _mm512_maskz_loadu_epi8(_cvtu64_mask64(bytes), layer + 3 * i), key, bytes);
+  }
+}
+
+// (out * (65536 - B) + layer * B) >> 16 in 16-bit lanes, without widening
+// the bytes: even bytes are masked, odd bytes shifted down, and the signed
+// step is added back to the bytes with a wrapping add (the sum is a byte).
+//  B < 32768:  out + floor((layer - out) * B / 65536)
+//  B >= 32768: layer + floor((out - layer) * (65536 - B) / 65536)
+// Both weights fit a signed 16-bit multiplier.
+template <bool kFromLayer, bool kWhole>
+OVL_AVX512 inline void OpacityStep(std::uint8_t* out, const std::uint8_t* layer, __m512i w, __mmask64 k) {
+  const __m512i low = _mm512_set1_epi16(0x00FF);
+  const __m512i o = _mm512_maskz_loadu_epi8(k, out);
+  const __m512i l = _mm512_maskz_loadu_epi8(k, layer);
+  const __m512i base = kFromLayer ? l : o;
+  const __m512i other = kFromLayer ? o : l;
+  const __m512i dEven = _mm512_sub_epi16(_mm512_and_si512(other, low), _mm512_and_si512(base, low));
+  const __m512i dOdd = _mm512_sub_epi16(_mm512_srli_epi16(other, 8), _mm512_srli_epi16(base, 8));
+  const __m512i stepEven = _mm512_mulhi_epi16(dEven, w);
+  const __m512i stepOdd = _mm512_slli_epi16(_mm512_mulhi_epi16(dOdd, w), 8);
+  // (stepEven & 0x00FF) | stepOdd, stepOdd's low byte being zero.
+  const __m512i step = _mm512_ternarylogic_epi32(stepEven, low, stepOdd, 0xEA);
+  const __m512i result = _mm512_add_epi8(base, step);
+  if (kWhole) {
+    _mm512_storeu_si512(out, result);
+  } else {
+    _mm512_mask_storeu_epi8(out, k, result);
+  }
+}
+
+template <bool kFromLayer>
+OVL_AVX512 void OpacityRun(std::uint8_t* out, const std::uint8_t* layer, std::size_t bytes, short weight) {
+  const __m512i w = _mm512_set1_epi16(weight);
+  std::size_t i = 0;
+  for (; i + 64 <= bytes; i += 64) OpacityStep<kFromLayer, true>(out + i, layer + i, w, _cvtu64_mask64(~0ull));
+  if (i < bytes) OpacityStep<kFromLayer, false>(out + i, layer + i, w, _cvtu64_mask64(LowBits(bytes - i)));
+}
+
+void OpacityAvx512(std::uint8_t* out, const std::uint8_t* layer, std::size_t bytes, std::uint8_t level) {
+  const std::uint32_t weight = OpacityLayerWeight(level);
+  if (weight < 32768) {
+    OpacityRun<false>(out, layer, bytes, static_cast<short>(weight));
+  } else {
+    OpacityRun<true>(out, layer, bytes, static_cast<short>(65536 - weight));
+  }
+}
+
+// Lanes whose integer result may differ from the double formula (N a
+// multiple of 255, m neither 0 nor 255) are collected while a segment of a
+// run is blended and redone in doubles afterwards. Collecting is branch
+// free: which chunks hold such lanes depends on the pixels, and a
+// mispredicted branch on freshly loaded data costs more than the work.
+constexpr std::size_t kSegmentPixels = 1024;
+constexpr std::size_t kSegmentBytes = 3 * kSegmentPixels;
+constexpr std::size_t kSegmentChunks = kSegmentBytes / 64;
+
+struct ExactLanes {
+  // Appended with whole-vector stores, hence the slack.
+  std::uint8_t out[kSegmentBytes + 64];
+  std::uint8_t layer[kSegmentBytes + 64];
+  std::uint8_t mask[kSegmentBytes + 64];
+  std::uint8_t result[kSegmentBytes + 64];
+  // The chunks with such lanes: index in the segment and the lanes.
+  std::uint64_t lanesOf[kSegmentChunks];
+  std::uint16_t chunkOf[kSegmentChunks];
+};
+
+// Where a segment's collecting stands. Kept apart from the byte arrays (in
+// registers): stores through byte pointers could alias them otherwise.
+struct ExactCount {
+  std::size_t lanes = 0;     // lanes collected
+  std::size_t chunks = 0;    // chunks blended
+  std::size_t nonEmpty = 0;  // entries of lanesOf / chunkOf
+};
+
+// Weight pairs for the mask blend. Byte pair j of the low (high) half of
+// chunk c is (255 - m, m) of the pixel that owns byte 16 * (j / 8) + j % 8
+// (+ 8) of the chunk, the order in which unpacklo (unpackhi) pairs the
+// layer and output bytes. Indices below 64 pick from 255 - m, the others
+// from m, both indexed by pixel.
+struct MaskWeightIndex {
+  std::uint8_t half[3][2][64];
+};
+
+constexpr MaskWeightIndex MakeMaskWeightIndex() {
+  MaskWeightIndex t{};
+  for (int c = 0; c < 3; ++c) {
+    for (int h = 0; h < 2; ++h) {
+      for (int j = 0; j < 32; ++j) {
+        const int pixel = (64 * c + 16 * (j / 8) + 8 * h + j % 8) / 3;
+        t.half[c][h][2 * j] = static_cast<std::uint8_t>(pixel);
+        t.half[c][h][2 * j + 1] = static_cast<std::uint8_t>(64 + pixel);
+      }
+    }
+  }
+  return t;
+}
+
+constexpr MaskWeightIndex kMaskWeightIndex = MakeMaskWeightIndex();
+
+// One 64-byte chunk (c = 0, 1, 2 of 64 pixels) of a mask run, in 16-bit
+// lanes: with the bytes taken as signed (p - 128), maddubs of the weight
+// pairs and the (layer, out) pairs gives
+//   (255 - m) * (l - 128) + m * (o - 128) = N - 32640,
+// N = l * (255 - m) + o * m, never outside a signed 16-bit lane. With
+// N = 255k + r (0 <= r < 255), (N + 1) * 257 = 65536k + 257(r + 1) - k, so
+// its high half is k = floor(N / 255) and its low half is at most 257
+// exactly when r = 0. Such lanes (for m = 0 and 255 the integers are exact
+// too) are appended to `exact`.
+template <bool kWhole>
+OVL_AVX512 inline void MaskChunk(std::uint8_t* out, const std::uint8_t* layer, int c, __m512i m,
+                                 __m512i mInverse, __mmask64 k, ExactLanes& exact, ExactCount& n) {
+  const __m512i bias = _mm512_set1_epi16(32640 + 1);
+  const __m512i w257 = _mm512_set1_epi16(257);
+  const __m512i flip = _mm512_set1_epi8(static_cast<char>(0x80));
+  const __m512i o = kWhole ? _mm512_loadu_si512(out) : _mm512_maskz_loadu_epi8(k, out);
+  const __m512i l = kWhole ? _mm512_loadu_si512(layer) : _mm512_maskz_loadu_epi8(k, layer);
+  const __m512i oSigned = _mm512_xor_si512(o, flip);
+  const __m512i lSigned = _mm512_xor_si512(l, flip);
+  const __m512i wLow = _mm512_permutex2var_epi8(mInverse, _mm512_loadu_si512(kMaskWeightIndex.half[c][0]), m);
+  const __m512i wHigh = _mm512_permutex2var_epi8(mInverse, _mm512_loadu_si512(kMaskWeightIndex.half[c][1]), m);
+  // N + 1 per lane.
+  const __m512i nLow = _mm512_add_epi16(_mm512_maddubs_epi16(wLow, _mm512_unpacklo_epi8(lSigned, oSigned)), bias);
+  const __m512i nHigh = _mm512_add_epi16(_mm512_maddubs_epi16(wHigh, _mm512_unpackhi_epi8(lSigned, oSigned)), bias);
+  const __m512i q = _mm512_packus_epi16(_mm512_mulhi_epu16(nLow, w257), _mm512_mulhi_epu16(nHigh, w257));
+  if (kWhole) {
+    _mm512_storeu_si512(out, q);
+  } else {
+    _mm512_mask_storeu_epi8(out, k, q);
+  }
+  const std::uint32_t exactLow = _cvtmask32_u32(_mm512_cmple_epu16_mask(_mm512_mullo_epi16(nLow, w257), w257));
+  const std::uint32_t exactHigh = _cvtmask32_u32(_mm512_cmple_epu16_mask(_mm512_mullo_epi16(nHigh, w257), w257));
+  // Word masks to byte order: unpacklo and unpackhi take eight bytes of each 16 in turn.
+  const __m512i mBytes = _mm512_permutexvar_epi8(_mm512_loadu_si512(kPixelOfByte + 64 * c), m);
+  const std::uint64_t lanes = (_pdep_u64(exactLow, 0x00FF00FF00FF00FFull) | _pdep_u64(exactHigh, 0xFF00FF00FF00FF00ull)) &
+                              _cvtmask64_u64(k & _mm512_test_epi8_mask(_mm512_add_epi8(mBytes, _mm512_set1_epi8(1)),
+                                                                        _mm512_set1_epi8(-2)));
+  const __mmask64 pick = _cvtu64_mask64(lanes);
+  const __m512i oPicked = _mm512_maskz_compress_epi8(pick, o);
+  const __m512i lPicked = _mm512_maskz_compress_epi8(pick, l);
+  const __m512i mPicked = _mm512_maskz_compress_epi8(pick, mBytes);
+  const std::size_t picked = static_cast<std::size_t>(_mm_popcnt_u64(lanes));
+  if (picked <= 16) {  // the usual case: a few lanes, so store only a quarter vector
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(exact.out + n.lanes), _mm512_castsi512_si128(oPicked));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(exact.layer + n.lanes), _mm512_castsi512_si128(lPicked));
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(exact.mask + n.lanes), _mm512_castsi512_si128(mPicked));
+  } else {
+    _mm512_storeu_si512(exact.out + n.lanes, oPicked);
+    _mm512_storeu_si512(exact.layer + n.lanes, lPicked);
+    _mm512_storeu_si512(exact.mask + n.lanes, mPicked);
+  }
+  n.lanes += picked;
+  exact.lanesOf[n.nonEmpty] = lanes;
+  exact.chunkOf[n.nonEmpty] = static_cast<std::uint16_t>(n.chunks);
+  n.nonEmpty += lanes != 0;
+  n.chunks += 1;
+}
+
+// The double formula, as written, for the collected lanes:
+// trunc(layer * (1.0 - w) + out * w) with w = m / 255.0, eight lanes at a
+// time. w is built exactly: m / 255 is 0.mmmmmmmm... in base 256, so the
+// 64-bit integer m * 0x0101010101010101 holds its first 64 bits and the
+// set low bit stands for the (non-zero) rest; converting rounds it to the
+// correctly rounded quotient, and scaling by 2^-64 is exact.
+OVL_AVX512 void RedoExactLanes(ExactLanes& exact, std::size_t count) {
+  const __m512d one = _mm512_set1_pd(1.0);
+  const __m512d scale = _mm512_set1_pd(0x1p-64);
+  const __m512i sticky = _mm512_set1_epi64(1);
+  // Byte j of every 16 taken from byte j / 8 of its qword pair: a broadcast
+  // of eight mask values becomes each value repeated through its qword.
+  const __m512i repeat = _mm512_set_epi64(0x0707070707070707ll, 0x0606060606060606ll, 0x0505050505050505ll,
+                                          0x0404040404040404ll, 0x0303030303030303ll, 0x0202020202020202ll,
+                                          0x0101010101010101ll, 0x0000000000000000ll);
+  for (std::size_t g = 0; g < count; g += 8) {
+    const __m512d od = _mm512_cvtepu64_pd(_mm512_cvtepu8_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(exact.out + g))));
+    const __m512d ld = _mm512_cvtepu64_pd(_mm512_cvtepu8_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(exact.layer + g))));
+    const __m512i mEight = _mm512_broadcastq_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(exact.mask + g)));
+    const __m512i mRepeated = _mm512_permutexvar_epi8(repeat, mEight);
+    const __m512d w = _mm512_mul_pd(_mm512_cvtepu64_pd(_mm512_or_si512(mRepeated, sticky)), scale);
+    const __m512d sum = _mm512_add_pd(_mm512_mul_pd(ld, _mm512_sub_pd(one, w)), _mm512_mul_pd(od, w));
+    _mm_storel_epi64(reinterpret_cast<__m128i*>(exact.result + g), _mm256_cvtepi32_epi8(_mm512_cvttpd_epu32(sum)));
+  }
+}
+
+// Writes the redone lanes over the segment's integer results.
+OVL_AVX512 void StoreExactLanes(std::uint8_t* segment, const ExactLanes& exact, std::size_t nonEmpty) {
+  std::size_t taken = 0;
+  for (std::size_t n = 0; n < nonEmpty; ++n) {
+    const __mmask64 lanes = _cvtu64_mask64(exact.lanesOf[n]);
+    const __m512i results = _mm512_maskz_expand_epi8(lanes, _mm512_loadu_si512(exact.result + taken));
+    _mm512_mask_storeu_epi8(segment + 64 * static_cast<std::size_t>(exact.chunkOf[n]), lanes, results);
+    taken += static_cast<std::size_t>(_mm_popcnt_u64(exact.lanesOf[n]));
+  }
+}
+
+// Sixty-four pixels (192 bytes, 64 mask values) per step, the last step
+// masked, in segments whose collected lanes are redone before the next.
+OVL_AVX512 void MaskAvx512(std::uint8_t* out, const std::uint8_t* layer, const std::uint8_t* mask,
+                           std::size_t pixels) {
+  const __m512i ones = _mm512_set1_epi8(-1);
+  const __mmask64 all = _cvtu64_mask64(~0ull);
+  ExactLanes exact;
+  for (std::size_t start = 0; start < pixels; start += kSegmentPixels) {
+    const std::size_t end = pixels - start < kSegmentPixels ? pixels : start + kSegmentPixels;
+    ExactCount n;
+    std::size_t i = start;
+    for (; i + 64 <= end; i += 64) {
+      const __m512i m = _mm512_loadu_si512(mask + i);
+      const __m512i mInverse = _mm512_xor_si512(m, ones);
+      for (int c = 0; c < 3; ++c) {
+        MaskChunk<true>(out + 3 * i + 64 * c, layer + 3 * i + 64 * c, c, m, mInverse, all, exact, n);
+      }
+    }
+    if (i < end) {
+      const std::size_t bytes = 3 * (end - i);
+      const __m512i m = _mm512_maskz_loadu_epi8(_cvtu64_mask64(LowBits(end - i)), mask + i);
+      const __m512i mInverse = _mm512_xor_si512(m, ones);
+      for (int c = 0; 64 * static_cast<std::size_t>(c) < bytes; ++c) {
+        MaskChunk<false>(out + 3 * i + 64 * c, layer + 3 * i + 64 * c, c, m, mInverse,
+                         _cvtu64_mask64(LowBits(bytes - 64 * c)), exact, n);
+      }
+    }
+    if (n.lanes != 0) {
+      RedoExactLanes(exact, n.lanes);
+      StoreExactLanes(out + 3 * start, exact, n.nonEmpty);
+    }
+  }
+}
+
+const PassKernels kAvx512{"avx512", CopyAvx512, ColorKeyAvx512, OpacityAvx512, MaskAvx512};
+
+}  // namespace
+
+const PassKernels* Avx512PassKernels() {
+  const bool supported = __builtin_cpu_supports("avx512f") && __builtin_cpu_supports("avx512bw") &&
+                         __builtin_cpu_supports("avx512dq") && __builtin_cpu_supports("avx512vl") &&
+                         __builtin_cpu_supports("avx512vbmi") && __builtin_cpu_supports("avx512vbmi2") &&
+                         __builtin_cpu_supports("bmi2") && __builtin_cpu_supports("popcnt");
+  return supported ? &kAvx512 : nullptr;
+}
+
+#else
+
+const PassKernels* Avx512PassKernels() { return nullptr; }
+
+#endif
+
+}  // namespace ovl
