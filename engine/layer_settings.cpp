@@ -1,5 +1,6 @@
 #include "engine/layer_settings.h"
 
+#include <algorithm>
 #include <utility>
 
 namespace ovl {
@@ -22,6 +23,15 @@ void LayerSettings::ResetStoredValues(std::uint32_t position) {
   RgnRoundRectEllipseWidth = 10;
   RgnRoundRectEllipseHeight = 10;
   MaskImageFileName[0] = '\0';
+}
+
+void LayerSettings::ResetRegionToSource(std::int32_t width, std::int32_t height) {
+  RgnRight = width;
+  RgnLeft = std::min(RgnLeft, width - 1);
+  RgnBottom = height;
+  RgnTop = std::min(RgnTop, height - 1);
+  RgnRoundRectEllipseWidth = std::min(RgnRoundRectEllipseWidth, width);
+  RgnRoundRectEllipseHeight = std::min(RgnRoundRectEllipseHeight, height);
 }
 
 std::uint8_t OpacityLevelFromOpacity(std::int32_t opacity) {

@@ -69,6 +69,11 @@ struct LayerSettings {
   // Writes the stored defaults of position `position`; runtime state
   // (region handle and coverage, loaded mask) is left as it is.
   void ResetStoredValues(std::uint32_t position);
+
+  // The layer's source now has this size: the stored region rectangle and
+  // corner ellipse follow it (the handle in force is rebuilt only by the
+  // next Region, XPos or YPos put).
+  void ResetRegionToSource(std::int32_t width, std::int32_t height);
 };
 
 // OpacityLevel is the low 8 bits of Opacity * 255 / 100 in signed 32-bit

@@ -8,13 +8,13 @@ namespace {
 
 // The pixel walk shared by the passes: every frame pixel, top row first.
 template <class Op>
-void ForEachLayerPixel(RgbView out, ConstRgbView layer, const LayerSettings& s, Op op) {
+void ForEachLayerPixel(RgbView out, ConstRgbView layer, const LayerSettings& s, const RegionTest& inRegion, Op op) {
   for (std::int32_t y = 0; y < out.height; ++y) {
     for (std::int32_t x = 0; x < out.width; ++x) {
       const bool inLayer = s.XPos <= x && static_cast<std::int64_t>(x) < std::int64_t{s.XPos} + layer.width &&
                            s.YPos <= y && static_cast<std::int64_t>(y) < std::int64_t{s.YPos} + layer.height;
       if (!inLayer) continue;
-      if (s.HasRegion() && !s.RegionCoverage.Contains(x, y)) continue;
+      if (s.HasRegion() && !inRegion(s, x, y)) continue;
       std::uint8_t* o = out.RowFromTop(y) + 3 * static_cast<std::size_t>(x);
       const std::uint8_t* l = layer.RowFromTop(y - s.YPos) + 3 * static_cast<std::size_t>(x - s.XPos);
       op(o, l, x - s.XPos, y - s.YPos);
@@ -23,6 +23,10 @@ void ForEachLayerPixel(RgbView out, ConstRgbView layer, const LayerSettings& s, 
 }
 
 }  // namespace
+
+bool CoverageTest(const LayerSettings& layer, std::int32_t x, std::int32_t y) {
+  return layer.RegionCoverage.Contains(x, y);
+}
 
 std::uint8_t OpacityByte(std::uint8_t out, std::uint8_t layer, std::uint8_t opacityLevel) {
   const double a = static_cast<double>(static_cast<float>((255 - opacityLevel) / 255.0));
@@ -35,16 +39,16 @@ std::uint8_t MaskByte(std::uint8_t out, std::uint8_t layer, std::uint8_t storedM
   return static_cast<std::uint8_t>(static_cast<int>(layer * (1.0 - w) + out * w));
 }
 
-void CopyPass(RgbView out, ConstRgbView layer, const LayerSettings& s) {
-  ForEachLayerPixel(out, layer, s, [](std::uint8_t* o, const std::uint8_t* l, int, int) {
+void CopyPass(RgbView out, ConstRgbView layer, const LayerSettings& s, const RegionTest& inRegion) {
+  ForEachLayerPixel(out, layer, s, inRegion, [](std::uint8_t* o, const std::uint8_t* l, int, int) {
     o[0] = l[0];
     o[1] = l[1];
     o[2] = l[2];
   });
 }
 
-void ColorKeyPass(RgbView out, ConstRgbView layer, const LayerSettings& s) {
-  ForEachLayerPixel(out, layer, s, [&](std::uint8_t* o, const std::uint8_t* l, int, int) {
+void ColorKeyPass(RgbView out, ConstRgbView layer, const LayerSettings& s, const RegionTest& inRegion) {
+  ForEachLayerPixel(out, layer, s, inRegion, [&](std::uint8_t* o, const std::uint8_t* l, int, int) {
     const std::uint32_t key = (std::uint32_t{l[0]} << 16) | (std::uint32_t{l[1]} << 8) | l[2];
     if (key == s.TransparentColor) return;
     o[0] = l[0];
@@ -53,17 +57,17 @@ void ColorKeyPass(RgbView out, ConstRgbView layer, const LayerSettings& s) {
   });
 }
 
-void OpacityPass(RgbView out, ConstRgbView layer, const LayerSettings& s) {
+void OpacityPass(RgbView out, ConstRgbView layer, const LayerSettings& s, const RegionTest& inRegion) {
   const double a = static_cast<double>(static_cast<float>((255 - s.OpacityLevel) / 255.0));
   const double b = 1.0 - a;
-  ForEachLayerPixel(out, layer, s, [&](std::uint8_t* o, const std::uint8_t* l, int, int) {
+  ForEachLayerPixel(out, layer, s, inRegion, [&](std::uint8_t* o, const std::uint8_t* l, int, int) {
     for (int c = 0; c < 3; ++c) o[c] = static_cast<std::uint8_t>(static_cast<int>(o[c] * a + l[c] * b));
   });
 }
 
-void MaskPass(RgbView out, ConstRgbView layer, const LayerSettings& s) {
+void MaskPass(RgbView out, ConstRgbView layer, const LayerSettings& s, const RegionTest& inRegion) {
   const MaskView mask = s.Mask.MaskValues();
-  ForEachLayerPixel(out, layer, s, [&](std::uint8_t* o, const std::uint8_t* l, int lx, int ly) {
+  ForEachLayerPixel(out, layer, s, inRegion, [&](std::uint8_t* o, const std::uint8_t* l, int lx, int ly) {
     if (lx < mask.width && ly < mask.height) {
       const double w = mask.RowFromTop(ly)[lx] / 255.0;
       for (int c = 0; c < 3; ++c) {
@@ -108,7 +112,7 @@ void ReferenceCompositor::DrawLayer(const OverlaySettings& settings, int positio
   else if (s.EnableTransparency && !s.EnableMaskBitmap) mode = kColorKey;
   else if (s.EnableOpacity && !s.EnableMaskBitmap && !s.EnableTransparency) mode = kOpacity;
   if (mode == kCopy) {
-    CopyPass(output_.View(), picture, s);
+    CopyPass(output_.View(), picture, s, inRegion_);
     return;
   }
   // Per-pixel modes: read the composite and the layer picture into working
@@ -118,9 +122,9 @@ void ReferenceCompositor::DrawLayer(const OverlaySettings& settings, int positio
   const ConstRgbView layer(layerCopy_.data(), picture.width, picture.height);
   const RgbView work{working_.data(), output_.Width(), output_.Height(), output_.Stride()};
   switch (mode) {
-    case kColorKey: ColorKeyPass(work, layer, s); break;
-    case kOpacity: OpacityPass(work, layer, s); break;
-    case kMask: MaskPass(work, layer, s); break;
+    case kColorKey: ColorKeyPass(work, layer, s, inRegion_); break;
+    case kOpacity: OpacityPass(work, layer, s, inRegion_); break;
+    case kMask: MaskPass(work, layer, s, inRegion_); break;
     case kCopy: break;
   }
   std::memcpy(output_.Data(), working_.data(), output_.SizeBytes());

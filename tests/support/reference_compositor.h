@@ -9,6 +9,7 @@
 // the blend arithmetic is done per byte in double precision.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <vector>
 
 #include "engine/frame_compositor.h"
@@ -17,11 +18,17 @@
 
 namespace ovl::reference {
 
+// Whether frame pixel (x, y) lies in the layer's region (asked only when the
+// layer has one). By default the layer's span coverage answers; the Windows
+// tests ask GDI itself (PtInRegion on the region handle).
+using RegionTest = std::function<bool(const LayerSettings&, std::int32_t x, std::int32_t y)>;
+bool CoverageTest(const LayerSettings& layer, std::int32_t x, std::int32_t y);
+
 // The three per-pixel passes and the clipped copy, over whole pictures.
-void CopyPass(RgbView out, ConstRgbView layer, const LayerSettings& s);
-void ColorKeyPass(RgbView out, ConstRgbView layer, const LayerSettings& s);
-void OpacityPass(RgbView out, ConstRgbView layer, const LayerSettings& s);
-void MaskPass(RgbView out, ConstRgbView layer, const LayerSettings& s);
+void CopyPass(RgbView out, ConstRgbView layer, const LayerSettings& s, const RegionTest& inRegion = CoverageTest);
+void ColorKeyPass(RgbView out, ConstRgbView layer, const LayerSettings& s, const RegionTest& inRegion = CoverageTest);
+void OpacityPass(RgbView out, ConstRgbView layer, const LayerSettings& s, const RegionTest& inRegion = CoverageTest);
+void MaskPass(RgbView out, ConstRgbView layer, const LayerSettings& s, const RegionTest& inRegion = CoverageTest);
 
 // Single-byte formulas exactly as written.
 std::uint8_t OpacityByte(std::uint8_t out, std::uint8_t layer, std::uint8_t opacityLevel);
@@ -29,6 +36,7 @@ std::uint8_t MaskByte(std::uint8_t out, std::uint8_t layer, std::uint8_t storedM
 
 class ReferenceCompositor {
  public:
+  void SetRegionTest(RegionTest test) { inRegion_ = std::move(test); }
   HResult BuildSurfaces(std::int32_t width, std::int32_t height, std::uint32_t bkColor,
                         VideoFormat video1, VideoFormat video2);
   void FillBackground(std::uint32_t colorref) { background_.Fill(colorref); }
@@ -46,6 +54,7 @@ class ReferenceCompositor {
   RgbImage video2_;
   bool hasVideo1_ = false;
   bool hasVideo2_ = false;
+  RegionTest inRegion_ = CoverageTest;
   std::vector<std::uint8_t> working_;
   std::vector<std::uint8_t> layerCopy_;
 };

@@ -17,4 +17,11 @@ inline std::wstring ModulePath() {
   return path + L"KMVVOvLy2x.dll";
 }
 
+// Wine's ntdll exports wine_get_version; a few checks of platform corners
+// where Wine differs from Windows use this to say so instead of failing.
+inline bool RunningUnderWine() {
+  HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+  return ntdll != nullptr && GetProcAddress(ntdll, "wine_get_version") != nullptr;
+}
+
 }  // namespace ovl::testing
