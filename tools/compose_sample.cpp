@@ -1,17 +1,19 @@
-// Renders one composite of built-in sample pictures with the overlay engine
-// and writes it as a PNG: colour bars (video 1, copied), a radial vignette of
-// the background colour drawn through a mask, a second picture at 70 %
-// opacity inside an ellipse, and a colour-keyed logo on top.
+// Renders one composite with the overlay engine as the module runs it and
+// writes it as a PNG: colour bars (video 1, copied), the background colour
+// drawn through a vignette mask loaded from an 8-bit BMP, a second picture at
+// 70 % opacity inside a GDI ellipse region, and a BMP logo colour-keyed on top.
 //
-// usage: ovl_compose_sample [output.png]
+// usage: ovl_compose_sample [output.png [samples-folder]]
 #include <cmath>
 #include <cstdio>
-#include <random>
 #include <string>
 #include <vector>
 
+#include <windows.h>
+
 #include "engine/frame_compositor.h"
-#include "tests/support/scene_builder.h"
+#include "engine/gdi/gdi_settings_host.h"
+#include "engine/gdi/picture_install.h"
 #include "tools/png_writer.h"
 
 namespace {
@@ -48,57 +50,45 @@ RgbImage Rings(std::int32_t w, std::int32_t h) {
   return image;
 }
 
-// A white disc with a red bar on pure green, the key colour.
-RgbImage Logo(std::int32_t w, std::int32_t h) {
-  RgbImage image(w, h);
-  for (std::int32_t y = 0; y < h; ++y) {
-    for (std::int32_t x = 0; x < w; ++x) {
-      std::uint32_t c = 0x00FF00;
-      if (std::hypot(x - h / 2.0, y - h / 2.0) < h / 2.2) c = 0xFFFFFF;
-      if (x > h && x < w - 8 && y > h / 3 && y < 2 * h / 3) c = 0x0000E0;
-      Put(image, x, y, c);
-    }
-  }
-  return image;
+std::wstring Widen(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+bool Check(HResult hr, const char* what, const std::string& detail) {
+  if (Succeeded(hr)) return true;
+  std::fprintf(stderr, "error: %s %s failed (0x%08X)\n", what, detail.c_str(), static_cast<unsigned>(hr));
+  return false;
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   const std::string path = argc > 1 ? argv[1] : "out/composite.png";
-  OverlaySettings settings;
-  LayerTable& layers = settings.Layers;
-  layers.MoveLayer(LAYERTYPE_VIDEO1, 0);  // video 1 at the bottom, the background above it
+  const std::string samples = argc > 2 ? argv[2] : "tools/samples";
+  const std::string logoFile = samples + "\\logo.bmp";
+  const std::string maskFile = samples + "\\vignette-mask.bmp";
 
-  settings.BkLayerColor = 0x00201008;
-  LayerSettings& background = *layers.FindLayer(LAYERTYPE_BACKGROUND);
-  std::mt19937 rng(7);
-  testing::SetMask(background, kWidth, kHeight, rng);
-  for (std::int32_t y = 0; y < kHeight; ++y) {
-    std::uint8_t* row = background.Mask.Buffer.data() + static_cast<std::size_t>(kHeight - 1 - y) * MaskStride(kWidth);
-    for (std::int32_t x = 0; x < kWidth; ++x) {
-      const double d = std::hypot((x - kWidth / 2.0) / (kWidth / 2.0), (y - kHeight / 2.0) / (kHeight / 2.0));
-      row[x] = static_cast<std::uint8_t>(255 - std::min(255.0, std::max(0.0, (d - 0.55) * 400)));
-    }
-  }
+  OverlaySettings settings;
+  gdi::GdiSettingsHost host;
+  SettingsAccess access(settings, host);
+  access.PutLayerOrder(LAYERTYPE_VIDEO1, 0);  // video 1 at the bottom, the background above it
+  access.PutBkLayerColor(0x00201008);
+  access.PutFlag(LAYERTYPE_BACKGROUND, &LayerSettings::EnableMaskBitmap, kVariantTrue);
+  if (!Check(gdi::PutMaskImageFileName(settings, LAYERTYPE_BACKGROUND, Widen(maskFile).c_str()), "loading the mask", maskFile)) return 1;
 
   const RgbImage bars = ColourBars();
-  RgbImage second = Rings(260, 190);
-  LayerSettings& video2 = *layers.FindLayer(LAYERTYPE_VIDEO2);
-  video2.XPos = 340;
-  video2.YPos = 30;
-  video2.EnableOpacity = 1;
-  video2.Opacity = 70;
-  video2.OpacityLevel = OpacityLevelFromOpacity(70);
-  testing::AttachCoverage(video2, testing::EllipseSpans(340, 30, 600, 220));
+  const RgbImage second = Rings(260, 190);
+  access.PutField(LAYERTYPE_VIDEO2, &LayerSettings::RgnRight, 260);
+  access.PutField(LAYERTYPE_VIDEO2, &LayerSettings::RgnBottom, 190);
+  access.PutXPos(LAYERTYPE_VIDEO2, 340);
+  access.PutYPos(LAYERTYPE_VIDEO2, 30);
+  access.PutOpacity(LAYERTYPE_VIDEO2, 70);
+  access.PutFlag(LAYERTYPE_VIDEO2, &LayerSettings::EnableOpacity, kVariantTrue);
+  if (!Check(access.PutRegion(LAYERTYPE_VIDEO2, REGION_ELLIPSE), "building", "the ellipse region")) return 1;
 
-  const RgbImage logo = Logo(220, 80);
-  testing::SetOverlayImage(settings, logo);
-  LayerSettings& image = *layers.FindLayer(LAYERTYPE_OVERLAYIMAGE);
-  image.XPos = 30;
-  image.YPos = 250;
-  image.EnableTransparency = 1;
-  image.TransparentColor = 0x0000FF00;
+  if (!Check(gdi::PutOverlayImageFileName(settings, Widen(logoFile).c_str()), "loading the overlay image", logoFile)) return 1;
+  access.PutXPos(LAYERTYPE_OVERLAYIMAGE, 30);
+  access.PutYPos(LAYERTYPE_OVERLAYIMAGE, 250);
+  access.PutTransparentColor(LAYERTYPE_OVERLAYIMAGE, 0x0000FF00);
+  access.PutFlag(LAYERTYPE_OVERLAYIMAGE, &LayerSettings::EnableTransparency, kVariantTrue);
 
   FrameCompositor compositor;
   if (compositor.BuildSurfaces(kWidth, kHeight, settings.BkLayerColor, {kWidth, kHeight, true},
@@ -109,16 +99,14 @@ int main(int argc, char** argv) {
   std::vector<std::uint8_t> frame(compositor.CompositeBytes());
   const HResult hr = compositor.ComposeFrame(settings, bars.Data(), bars.SizeBytes(), second.Data(),
                                              second.SizeBytes(), frame.data(), frame.size());
-  if (hr != kOk) {
-    std::fprintf(stderr, "error: composing failed (0x%08X)\n", static_cast<unsigned>(hr));
-    return 1;
-  }
+  gdi::ReleaseAll(settings);
+  if (!Check(hr, "composing", "the frame")) return 1;
   if (!tools::WritePng(path, ConstRgbView(frame.data(), kWidth, kHeight))) {
     std::fprintf(stderr, "error: cannot write %s\n", path.c_str());
     return 1;
   }
-  std::printf("wrote %s (%dx%d, kernels %s): colour bars copied, background vignette through a mask,\n"
-              "second picture at 70%% opacity in an ellipse, colour-keyed logo on top\n",
-              path.c_str(), kWidth, kHeight, compositor.Kernels().name);
+  std::printf("wrote %s (%dx%d, kernels %s): colour bars, background through the vignette mask %s,\n"
+              "second picture at 70%% opacity in an ellipse region, logo %s colour-keyed on top\n",
+              path.c_str(), kWidth, kHeight, compositor.Kernels().name, maskFile.c_str(), logoFile.c_str());
   return 0;
 }

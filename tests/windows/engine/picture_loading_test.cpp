@@ -157,6 +157,11 @@ TEST_F(PictureLoading, EveryFailureLeavesThePreviousPictureInUse) {
     EXPECT_TRUE(before == Take(settings.OverlayImage, settings.OverlayImageFileName));
   }
   EXPECT_EQ(kPointer, gdi::PutOverlayImageBitmap(settings, nullptr));
+  // A handle that is no bitmap cannot be captured.
+  HBRUSH brush = CreateSolidBrush(RGB(1, 2, 3));
+  EXPECT_EQ(kFail, gdi::PutOverlayImageBitmap(settings, reinterpret_cast<HBITMAP>(brush)));
+  EXPECT_EQ(kFail, gdi::PutMaskImageBitmap(settings, LAYERTYPE_VIDEO1, reinterpret_cast<HBITMAP>(brush)));
+  DeleteObject(brush);
   EXPECT_TRUE(before == Take(settings.OverlayImage, settings.OverlayImageFileName));
 }
 
