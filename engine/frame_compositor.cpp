@@ -8,6 +8,7 @@
 #include <emmintrin.h>
 #endif
 
+#include "engine/blend_arithmetic.h"
 #include "engine/layer_pass.h"
 
 namespace ovl {
@@ -61,6 +62,7 @@ HResult FrameCompositor::BuildSurfaces(std::int32_t width, std::int32_t height,
   ReleaseSurfaces();
   if (width <= 0 || height <= 0) return kInvalidArg;
   if (!composite_.Resize(width, height) || !background_.Resize(width, 1) ||
+      !blendedBackground_.Resize(width, 1) ||
       (video2.present && !video2_.Resize(video2.width, video2.height))) {
     ReleaseSurfaces();
     return kOutOfMemory;
@@ -77,6 +79,7 @@ HResult FrameCompositor::BuildSurfaces(std::int32_t width, std::int32_t height,
 void FrameCompositor::ReleaseSurfaces() {
   composite_.Release();
   background_.Release();
+  blendedBackground_.Release();
   video2_.Release();
   std::vector<std::uint8_t>().swap(stripStore_);
   video1Format_ = VideoFormat{};
@@ -140,6 +143,30 @@ void FrameCompositor::DrawPosition(const OverlaySettings& settings, int position
   DrawLayerRows(out, plan, 0, out.height, *kernels_);
 }
 
+// The background is one colour, so over black its opacity blend is one
+// colour too and its mask blend depends on the mask value alone: the layer
+// becomes a copy of a precomputed row, or a table lookup, with the same
+// bytes. (A strip that this layer is drawn on starts from black: it is the
+// lowest layer drawn, and a layer replacing the whole strip would be drawn
+// instead of it, never beneath it.)
+void FrameCompositor::PlanOverBlack(LayerPlan& plan) {
+  const std::uint8_t* colour = background_.Data();  // blue, green, red
+  if (plan.op == LayerPlan::Op::Opacity) {
+    const std::uint32_t weight = OpacityLayerWeight(plan.level);
+    const std::uint32_t blended = (std::uint32_t{OpacityBlend(0, colour[0], weight)} << 16) |
+                                  (std::uint32_t{OpacityBlend(0, colour[1], weight)} << 8) |
+                                  OpacityBlend(0, colour[2], weight);
+    blendedBackground_.Fill(blended);
+    plan.picture = ConstRgbView(RgbView{blendedBackground_.Data(), plan.picture.width, plan.picture.height, 0});
+    plan.op = LayerPlan::Op::Copy;
+  } else if (plan.op == LayerPlan::Op::Mask) {
+    for (int c = 0; c < 3; ++c) {
+      for (int m = 0; m < 256; ++m) maskTable_[256 * c + m] = MaskBlend(0, colour[c], static_cast<std::uint8_t>(m));
+    }
+    plan.maskTable = maskTable_;
+  }
+}
+
 HResult FrameCompositor::ComposeFrame(const OverlaySettings& settings, const std::uint8_t* video1,
                                       std::size_t video1Bytes, const std::uint8_t* heldVideo2,
                                       std::size_t video2Bytes, std::uint8_t* output,
@@ -166,6 +193,16 @@ HResult FrameCompositor::ComposeFrame(const OverlaySettings& settings, const std
     plans[position] = PlanLayer(width, height, picture, layer, layer.LayerType == LAYERTYPE_BACKGROUND);
     if (layer.LayerType == LAYERTYPE_VIDEO2 && plans[position].op != LayerPlan::Op::Skip) {
       video2Position = position;
+    }
+  }
+  // On frames that clear the composite, the lowest layer drawn lies on black.
+  if (held) {
+    for (int position = 0; position < kLayerCount; ++position) {
+      if (plans[position].op == LayerPlan::Op::Skip) continue;
+      if (settings.Layers[position].LayerType == LAYERTYPE_BACKGROUND) {
+        PlanOverBlack(plans[position]);
+      }
+      break;
     }
   }
   // A short output buffer fails the frame, but only after the layers are

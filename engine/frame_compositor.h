@@ -19,6 +19,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/layer_pass.h"
 #include "engine/overlay_settings.h"
 #include "engine/pass_kernels.h"
 #include "engine/pixel_image.h"
@@ -72,11 +73,14 @@ class FrameCompositor {
   ConstRgbView PictureOf(const OverlaySettings& settings, std::uint32_t layerType,
                          ConstRgbView video1) const;
   bool SizeStripBuffer();
+  void PlanOverBlack(LayerPlan& plan);
   std::uint8_t* StripBuffer();
 
   const PassKernels* kernels_;
   RgbImage composite_;
   RgbImage background_;  // one row of the background colour
+  RgbImage blendedBackground_;  // one row: the background blended over black
+  std::uint8_t maskTable_[3 * 256] = {};  // the background masked over black
   RgbImage video2_;
   VideoFormat video1Format_;
   std::int32_t stripRows_ = 0;

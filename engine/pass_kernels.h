@@ -23,6 +23,10 @@ struct PassKernels {
   // `mask` holds one stored value per pixel.
   void (*mask)(std::uint8_t* out, const std::uint8_t* layer, const std::uint8_t* mask,
                std::size_t pixels);
+  // out[3i + c] = table[256 * c + mask[i]]: a one-colour layer masked over
+  // black, whose every result byte depends only on its channel and m.
+  void (*maskTable)(std::uint8_t* out, const std::uint8_t* table, const std::uint8_t* mask,
+                    std::size_t pixels);
 };
 
 const PassKernels& ScalarPassKernels();

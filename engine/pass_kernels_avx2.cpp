@@ -180,7 +180,11 @@ OVL_AVX2 void MaskAvx2(std::uint8_t* out, const std::uint8_t* layer, const std::
   ScalarPassKernels().mask(out + 3 * i, layer + 3 * i, mask + i, pixels - i);
 }
 
-const PassKernels kAvx2{"avx2", CopyAvx2, ColorKeyAvx2, OpacityAvx2, MaskAvx2};
+void MaskTableAvx2(std::uint8_t* out, const std::uint8_t* table, const std::uint8_t* mask, std::size_t pixels) {
+  ScalarPassKernels().maskTable(out, table, mask, pixels);
+}
+
+const PassKernels kAvx2{"avx2", CopyAvx2, ColorKeyAvx2, OpacityAvx2, MaskAvx2, MaskTableAvx2};
 
 }  // namespace
 

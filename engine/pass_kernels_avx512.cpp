@@ -315,7 +315,80 @@ OVL_AVX512 void MaskAvx512(std::uint8_t* out, const std::uint8_t* layer, const s
   }
 }
 
-const PassKernels kAvx512{"avx512", CopyAvx512, ColorKeyAvx512, OpacityAvx512, MaskAvx512};
+// Byte b of chunk c (of 64 pixels) is channel (64c + b) % 3 of pixel
+// (64c + b) / 3: indices into the channel-0 and channel-1 values (64 + p
+// for channel 1), and for channel 2 bytes a separate index and mask.
+struct ChannelInterleave {
+  std::uint8_t first[3][64];
+  std::uint8_t third[3][64];
+  std::uint64_t thirdBytes[3];
+};
+
+constexpr ChannelInterleave MakeChannelInterleave() {
+  ChannelInterleave t{};
+  for (int c = 0; c < 3; ++c) {
+    for (int b = 0; b < 64; ++b) {
+      const int pixel = (64 * c + b) / 3;
+      const int channel = (64 * c + b) % 3;
+      t.first[c][b] = static_cast<std::uint8_t>(channel == 1 ? 64 + pixel : pixel);
+      t.third[c][b] = static_cast<std::uint8_t>(pixel);
+      if (channel == 2) t.thirdBytes[c] |= std::uint64_t{1} << b;
+    }
+  }
+  return t;
+}
+
+constexpr ChannelInterleave kChannelInterleave = MakeChannelInterleave();
+
+// A 256-entry byte table in four vectors; lookups are two 128-entry
+// permutes picked by the index's top bit.
+struct ByteTable {
+  __m512i quarter[4];
+};
+
+OVL_AVX512 inline ByteTable LoadByteTable(const std::uint8_t* table) {
+  return ByteTable{{_mm512_loadu_si512(table), _mm512_loadu_si512(table + 64), _mm512_loadu_si512(table + 128),
+                    _mm512_loadu_si512(table + 192)}};
+}
+
+OVL_AVX512 inline __m512i Lookup(const ByteTable& t, __m512i index) {
+  const __m512i low = _mm512_permutex2var_epi8(t.quarter[0], index, t.quarter[1]);
+  const __m512i high = _mm512_permutex2var_epi8(t.quarter[2], index, t.quarter[3]);
+  return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, high);
+}
+
+template <bool kWhole>
+OVL_AVX512 inline void MaskTableStep(std::uint8_t* out, const ByteTable (&tables)[3], __m512i m, std::size_t bytes) {
+  const __m512i channel0 = Lookup(tables[0], m);
+  const __m512i channel1 = Lookup(tables[1], m);
+  const __m512i channel2 = Lookup(tables[2], m);
+  for (int c = 0; c < 3 && (kWhole || 64 * static_cast<std::size_t>(c) < bytes); ++c) {
+    const __m512i firstTwo =
+        _mm512_permutex2var_epi8(channel0, _mm512_loadu_si512(kChannelInterleave.first[c]), channel1);
+    const __m512i all = _mm512_mask_permutexvar_epi8(firstTwo, _cvtu64_mask64(kChannelInterleave.thirdBytes[c]),
+                                                     _mm512_loadu_si512(kChannelInterleave.third[c]), channel2);
+    if (kWhole) {
+      _mm512_storeu_si512(out + 64 * c, all);
+    } else {
+      _mm512_mask_storeu_epi8(out + 64 * c, _cvtu64_mask64(LowBits(bytes - 64 * c)), all);
+    }
+  }
+}
+
+// Sixty-four pixels per step: each channel's 64 values by lookup, then
+// interleaved into the three chunks of 64 bytes.
+OVL_AVX512 void MaskTableAvx512(std::uint8_t* out, const std::uint8_t* table, const std::uint8_t* mask,
+                                std::size_t pixels) {
+  const ByteTable tables[3] = {LoadByteTable(table), LoadByteTable(table + 256), LoadByteTable(table + 512)};
+  std::size_t i = 0;
+  for (; i + 64 <= pixels; i += 64) MaskTableStep<true>(out + 3 * i, tables, _mm512_loadu_si512(mask + i), 192);
+  if (i < pixels) {
+    const __m512i m = _mm512_maskz_loadu_epi8(_cvtu64_mask64(LowBits(pixels - i)), mask + i);
+    MaskTableStep<false>(out + 3 * i, tables, m, 3 * (pixels - i));
+  }
+}
+
+const PassKernels kAvx512{"avx512", CopyAvx512, ColorKeyAvx512, OpacityAvx512, MaskAvx512, MaskTableAvx512};
 
 }  // namespace
 

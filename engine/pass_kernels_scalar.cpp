@@ -41,7 +41,16 @@ void MaskScalar(std::uint8_t* out, const std::uint8_t* layer, const std::uint8_t
   }
 }
 
-const PassKernels kScalar{"scalar", CopyScalar, ColorKeyScalar, OpacityScalar, MaskScalar};
+void MaskTableScalar(std::uint8_t* out, const std::uint8_t* table, const std::uint8_t* mask,
+                     std::size_t pixels) {
+  for (std::size_t i = 0; i < pixels; ++i, out += 3) {
+    out[0] = table[mask[i]];
+    out[1] = table[256 + mask[i]];
+    out[2] = table[512 + mask[i]];
+  }
+}
+
+const PassKernels kScalar{"scalar", CopyScalar, ColorKeyScalar, OpacityScalar, MaskScalar, MaskTableScalar};
 
 }  // namespace
 

@@ -1,0 +1,92 @@
+// Every kernel set over runs of every length from 0 to 200 pixels: the run's
+// bytes are those of the portable scalar kernels (which the exhaustive tests
+// hold to the double formulas) and no byte outside the run is touched, so
+// vector steps and their masked or scalar tails end exactly where runs do.
+#include <gtest/gtest.h>
+
+#include <random>
+#include <vector>
+
+#include "engine/pass_kernels.h"
+
+namespace ovl {
+namespace {
+
+constexpr std::size_t kGuard = 80;  // bytes watched on each side of a run
+
+struct Buffers {
+  std::vector<std::uint8_t> out, layer, mask, table;
+};
+
+Buffers RandomBuffers(std::mt19937& rng, std::size_t pixels) {
+  std::uniform_int_distribution<int> byte(0, 255);
+  Buffers b;
+  b.out.resize(3 * pixels + 2 * kGuard);
+  b.layer.resize(3 * pixels + 2 * kGuard);
+  b.mask.resize(pixels + 2 * kGuard);
+  b.table.resize(3 * 256);
+  for (auto* v : {&b.out, &b.layer, &b.mask, &b.table}) {
+    for (std::uint8_t& x : *v) x = static_cast<std::uint8_t>(byte(rng));
+  }
+  // Some pixels equal to the key, some mask values 0 and 255, some lanes
+  // equal to the output byte: the kernels' special cases.
+  for (std::size_t p = 0; p < pixels; p += 3) {
+    std::uint8_t* l = b.layer.data() + kGuard + 3 * p;  // COLORREF 0x00123456: blue, green, red
+    l[0] = 0x12;
+    l[1] = 0x34;
+    l[2] = 0x56;
+  }
+  for (std::size_t p = 1; p < pixels; p += 5) b.mask[kGuard + p] = p % 2 ? 0 : 255;
+  for (std::size_t i = 2; i < 3 * pixels; i += 7) b.out[kGuard + i] = b.layer[kGuard + i];
+  return b;
+}
+
+class RunLengths : public ::testing::TestWithParam<const PassKernels*> {};
+
+TEST_P(RunLengths, EveryLengthMatchesScalarAndStaysInsideTheRun) {
+  const PassKernels& kernels = *GetParam();
+  const PassKernels& scalar = ScalarPassKernels();
+  std::mt19937 rng(17);
+  for (std::size_t pixels = 0; pixels <= 200; ++pixels) {
+    const Buffers input = RandomBuffers(rng, pixels);
+    const std::uint8_t level = static_cast<std::uint8_t>(rng());
+    for (int op = 0; op < 5; ++op) {
+      Buffers expected = input, actual = input;
+      auto run = [&](const PassKernels& k, Buffers& b) {
+        std::uint8_t* out = b.out.data() + kGuard;
+        const std::uint8_t* layer = b.layer.data() + kGuard;
+        const std::uint8_t* mask = b.mask.data() + kGuard;
+        switch (op) {
+          case 0: k.copy(out, layer, pixels); break;
+          case 1: k.colorKey(out, layer, pixels, 0x00123456); break;
+          case 2: k.opacity(out, layer, 3 * pixels, level); break;
+          case 3: k.mask(out, layer, mask, pixels); break;
+          case 4: k.maskTable(out, b.table.data(), mask, pixels); break;
+        }
+      };
+      run(scalar, expected);
+      run(kernels, actual);
+      ASSERT_EQ(expected.out, actual.out) << kernels.name << " op " << op << " pixels " << pixels;
+      for (std::size_t i = 0; i < kGuard; ++i) {
+        ASSERT_EQ(input.out[i], actual.out[i]) << "before the run, op " << op;
+        ASSERT_EQ(input.out[kGuard + 3 * pixels + i], actual.out[kGuard + 3 * pixels + i]) << "after the run, op " << op;
+      }
+    }
+  }
+}
+
+TEST(MaskTable, ScalarLooksUpEachChannelByTheMaskValue) {
+  std::vector<std::uint8_t> table(3 * 256), mask(256), out(3 * 256);
+  for (int i = 0; i < 3 * 256; ++i) table[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
+  for (int i = 0; i < 256; ++i) mask[i] = static_cast<std::uint8_t>(255 - i);
+  ScalarPassKernels().maskTable(out.data(), table.data(), mask.data(), mask.size());
+  for (int i = 0; i < 256; ++i) {
+    for (int c = 0; c < 3; ++c) ASSERT_EQ(table[256 * c + mask[i]], out[3 * i + c]) << i << " " << c;
+  }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kernels, RunLengths, ::testing::ValuesIn(SupportedPassKernels()),
+                         [](const auto& info) { return std::string(info.param->name); });
+
+}  // namespace
+}  // namespace ovl
