@@ -1,0 +1,144 @@
+#include "streaming/base/output_pin.h"
+
+CBaseOutputPin::CBaseOutputPin(const TCHAR* objectName, CBaseFilter* filter, CCritSec* lock, HRESULT* phr,
+                               LPCWSTR name)
+    : CBasePin(objectName, filter, lock, phr, name, PINDIR_OUTPUT), m_pAllocator(nullptr), m_pInputPin(nullptr) {}
+
+CBaseOutputPin::~CBaseOutputPin() {
+  if (m_pAllocator != nullptr) m_pAllocator->Release();
+  if (m_pInputPin != nullptr) m_pInputPin->Release();
+}
+
+HRESULT CBaseOutputPin::CompleteConnect(IPin* /*receivePin*/) {
+  return DecideAllocator(m_pInputPin, &m_pAllocator);
+}
+
+HRESULT CBaseOutputPin::CheckConnect(IPin* pin) {
+  HRESULT hr = CBasePin::CheckConnect(pin);
+  if (FAILED(hr)) return hr;
+  if (m_pInputPin != nullptr) {
+    m_pInputPin->Release();
+    m_pInputPin = nullptr;
+  }
+  hr = pin->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&m_pInputPin));
+  if (FAILED(hr)) {
+    m_pInputPin = nullptr;
+    return hr;
+  }
+  return S_OK;
+}
+
+HRESULT CBaseOutputPin::BreakConnect() {
+  if (m_pAllocator != nullptr) {
+    const HRESULT hr = m_pAllocator->Decommit();
+    if (FAILED(hr)) return hr;
+    m_pAllocator->Release();
+    m_pAllocator = nullptr;
+  }
+  if (m_pInputPin != nullptr) {
+    m_pInputPin->Release();
+    m_pInputPin = nullptr;
+  }
+  return S_OK;
+}
+
+HRESULT CBaseOutputPin::Active() {
+  if (m_pAllocator == nullptr) return VFW_E_NO_ALLOCATOR;
+  return m_pAllocator->Commit();
+}
+
+HRESULT CBaseOutputPin::Inactive() {
+  m_bRunTimeError = false;
+  if (m_pAllocator == nullptr) return VFW_E_NO_ALLOCATOR;
+  return m_pAllocator->Decommit();
+}
+
+HRESULT CBaseOutputPin::DecideAllocator(IMemInputPin* pin, IMemAllocator** allocator) {
+  CheckPointer(pin, E_POINTER);
+  CheckPointer(allocator, E_POINTER);
+  if (*allocator != nullptr) {
+    (*allocator)->Release();
+    *allocator = nullptr;
+  }
+
+  ALLOCATOR_PROPERTIES required = {};
+  pin->GetAllocatorRequirements(&required);  // no requirements is fine
+  if (required.cbAlign == 0) required.cbAlign = 1;
+
+  // First the downstream pin's own allocator.
+  ALLOCATOR_PROPERTIES request = required;
+  HRESULT hr = pin->GetAllocator(allocator);
+  if (SUCCEEDED(hr) && *allocator != nullptr) {
+    hr = DecideBufferSize(*allocator, &request);
+    if (SUCCEEDED(hr)) {
+      hr = pin->NotifyAllocator(*allocator, FALSE);
+      if (SUCCEEDED(hr)) return S_OK;
+    }
+  }
+  if (*allocator != nullptr) {
+    (*allocator)->Release();
+    *allocator = nullptr;
+  }
+
+  // Then one of ours.
+  request = required;
+  hr = InitAllocator(allocator);
+  if (SUCCEEDED(hr)) {
+    hr = DecideBufferSize(*allocator, &request);
+    if (SUCCEEDED(hr)) {
+      hr = pin->NotifyAllocator(*allocator, FALSE);
+      if (SUCCEEDED(hr)) return S_OK;
+    }
+  }
+  if (*allocator != nullptr) {
+    (*allocator)->Release();
+    *allocator = nullptr;
+  }
+  return hr;
+}
+
+HRESULT CBaseOutputPin::InitAllocator(IMemAllocator** allocator) {
+  CheckPointer(allocator, E_POINTER);
+  *allocator = nullptr;
+  const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                      reinterpret_cast<void**>(allocator));
+  if (FAILED(hr)) *allocator = nullptr;
+  return hr;
+}
+
+HRESULT CBaseOutputPin::GetDeliveryBuffer(IMediaSample** sample, REFERENCE_TIME* start, REFERENCE_TIME* stop,
+                                          DWORD flags) {
+  CheckPointer(sample, E_POINTER);
+  *sample = nullptr;
+  if (m_pAllocator == nullptr) return E_NOINTERFACE;
+  return m_pAllocator->GetBuffer(sample, start, stop, flags);
+}
+
+HRESULT CBaseOutputPin::Deliver(IMediaSample* sample) {
+  if (m_pInputPin == nullptr) return VFW_E_NOT_CONNECTED;
+  return m_pInputPin->Receive(sample);
+}
+
+HRESULT CBaseOutputPin::DeliverEndOfStream() {
+  if (m_Connected == nullptr) return VFW_E_NOT_CONNECTED;
+  return m_Connected->EndOfStream();
+}
+
+HRESULT CBaseOutputPin::DeliverBeginFlush() {
+  if (m_Connected == nullptr) return VFW_E_NOT_CONNECTED;
+  return m_Connected->BeginFlush();
+}
+
+HRESULT CBaseOutputPin::DeliverEndFlush() {
+  if (m_Connected == nullptr) return VFW_E_NOT_CONNECTED;
+  return m_Connected->EndFlush();
+}
+
+HRESULT CBaseOutputPin::DeliverNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
+  if (m_Connected == nullptr) return VFW_E_NOT_CONNECTED;
+  return m_Connected->NewSegment(start, stop, rate);
+}
+
+HRESULT STDMETHODCALLTYPE CBaseOutputPin::EndOfStream() { return E_UNEXPECTED; }
+HRESULT STDMETHODCALLTYPE CBaseOutputPin::BeginFlush() { return E_UNEXPECTED; }
+HRESULT STDMETHODCALLTYPE CBaseOutputPin::EndFlush() { return E_UNEXPECTED; }
