@@ -1,0 +1,90 @@
+#pragma once
+// CVOvrLyFilter: the TERN Video Overlay Filter. Two RGB24 video inputs and
+// one output; every main-input frame is composed from the background colour,
+// both videos and the overlay image, each with its own position, region and
+// drawing mode.
+#include "engine/frame_compositor.h"
+#include "engine/gdi/gdi_settings_host.h"
+#include "engine/overlay_settings.h"
+#include "streaming/input_handshake.h"
+#include "streaming/multi_input_transform_filter.h"
+
+class COverlayInputPin;
+
+class CVOvrLyFilter : public CMultipleInputPinTransformFilter, public CPersistStream, public ISpecifyPropertyPages {
+ public:
+  static CUnknown* CALLBACK CreateInstance(LPUNKNOWN outer, HRESULT* phr);
+
+  CVOvrLyFilter(LPUNKNOWN outer, HRESULT* phr);
+  ~CVOvrLyFilter() override;
+
+  DECLARE_IUNKNOWN
+  HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+  HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override;
+  HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override;
+
+  // --- the two-input handshake ---
+  HRESULT STDMETHODCALLTYPE Stop() override;
+  HRESULT StartStreaming() override;
+  HRESULT BeginFlush() override;
+  HRESULT EndFlush() override;
+  void BeginSeek() override;
+  void EndSeek() override;
+
+  // --- frames ---
+  using CMultipleInputPinTransformFilter::Transform;
+  HRESULT Transform(int pinIndex, IMediaSample* in, IMediaSample* out) override;
+
+  // --- media types and the output size ---
+  HRESULT CheckInputType(const CMediaType* type) override;
+  HRESULT CheckTransform(const CMediaType* in, const CMediaType* out) override;
+  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
+  HRESULT GetMediaType(int position, CMediaType* type) override;
+  using CMultipleInputPinTransformFilter::BreakConnect;
+  using CMultipleInputPinTransformFilter::CompleteConnect;
+  HRESULT CompleteConnect(PIN_DIRECTION direction, int pinIndex, IPin* receivePin) override;
+  HRESULT BreakConnect(PIN_DIRECTION direction, int pinIndex) override;
+  int MaxInputPins() const override { return 2; }
+  HRESULT RecomputeOutputSize();
+  HRESULT ReconnectGraph();
+
+  // --- settings ---
+  ovl::OverlaySettings& Settings() { return m_settings; }
+  ovl::SettingsAccess& Access() { return m_access; }
+  bool IsInputPinConnected(int index);
+
+  // The pictures as the output connection sized them (for tests and tools).
+  const ovl::FrameCompositor& Compositor() const { return m_compositor; }
+
+ protected:
+  CMuxTransformInputPin* CreateInputPin(int index, LPCWSTR name, HRESULT* phr) override;
+
+ private:
+  // The filter's side of the settings: regions through GDI, the background
+  // surface, the output size and the pins.
+  class Host : public ovl::gdi::GdiSettingsHost {
+   public:
+    explicit Host(CVOvrLyFilter& filter) : m_filter(filter) {}
+    void LockFilter() override { m_filter.m_csFilterLock.Lock(); }
+    void UnlockFilter() override { m_filter.m_csFilterLock.Unlock(); }
+    ovl::HResult BackgroundColorChanged(std::uint32_t colorref) override;
+    void OutputSizeSettingsChanged() override { m_filter.RecomputeOutputSize(); }
+    bool InputPinExists(int index) const override { return m_filter.InputPin(index) != nullptr; }
+    bool InputPinConnected(int index) const override { return m_filter.IsInputPinConnected(index); }
+
+   private:
+    CVOvrLyFilter& m_filter;
+  };
+
+  COverlayInputPin* OverlayPin(int index) const;
+  HRESULT BuildSurfaces();
+  static HRESULT CopySampleProperties(IMediaSample* in, IMediaSample* out);
+
+  ovl::OverlaySettings m_settings;
+  Host m_host;
+  ovl::SettingsAccess m_access;
+  ovl::FrameCompositor m_compositor;
+  BITMAPINFOHEADER m_video1Header;  // biSize 0 while input 0 is not connected
+  BITMAPINFOHEADER m_video2Header;
+  InputHandshake m_handshake;
+};

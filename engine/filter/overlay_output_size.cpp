@@ -1,0 +1,47 @@
+// Changing the composite size while the output is connected: the output is
+// reconnected through the graph with a type of the new size.
+#include "engine/composite_size.h"
+#include "engine/filter/overlay_filter.h"
+#include "streaming/mux_dynamic_output_pin.h"
+#include "streaming/mux_transform_input_pin.h"
+#include "engine/filter/user_messages.h"
+#include "streaming/graph_reconnection.h"
+
+HRESULT CVOvrLyFilter::RecomputeOutputSize() {
+  ovl::InputFrame inputs[2];
+  for (int i = 0; i < 2; ++i) {
+    CMuxTransformInputPin* pin = InputPin(i);
+    if (pin == nullptr || !pin->IsConnected()) continue;
+    const CMediaType& mt = pin->CurrentMediaType();
+    if (mt.pbFormat == nullptr || mt.cbFormat < sizeof(VIDEOINFOHEADER)) return E_UNEXPECTED;
+    const BITMAPINFOHEADER& bih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat)->bmiHeader;
+    inputs[i] = ovl::InputFrame{true, bih.biWidth, bih.biHeight, bih.biBitCount};
+  }
+  const bool changed = ovl::RecomputeCompositeSize(m_settings, inputs[0], inputs[1]);
+  if (changed && OutputPin() != nullptr && OutputPin()->IsConnected()) ReconnectGraph();
+  return S_OK;
+}
+
+HRESULT CVOvrLyFilter::ReconnectGraph() {
+  CMuxDynamicOutputPin* output = OutputPin();
+  if (output == nullptr || !output->IsConnected()) return S_OK;
+  IGraphBuilder* graph = nullptr;
+  if (m_pGraph != nullptr) m_pGraph->QueryInterface(IID_IGraphBuilder, reinterpret_cast<void**>(&graph));
+  HRESULT hr = S_OK;
+  CMediaType type;
+  if (SUCCEEDED(GetMediaType(0, &type)) && graph != nullptr) {
+    hr = ReconnectDownstream(output, graph, &type);
+    if (FAILED(hr)) {
+      if (hr == VFW_E_TYPE_NOT_ACCEPTED) {
+        ovl::ShowFilterMessage(
+            "The down stream filter refused the change.\rYou can try changing the display mode to 24 or 32-bit", "Fail");
+      } else {
+        ovl::ShowFilterMessage("The requested change has failed\rYou can try changing the display mode to 24 or 32-bit",
+                               "Error");
+      }
+    }
+  }
+  if (!output->IsConnected()) hr = graph != nullptr ? graph->Connect(output, nullptr) : S_FALSE;
+  if (graph != nullptr) graph->Release();
+  return hr;
+}
