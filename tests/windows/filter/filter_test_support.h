@@ -1,0 +1,48 @@
+#pragma once
+// Building real graphs around the overlay filter: AVI sources through the
+// platform's File Source and AVI Splitter, the filter itself, and the
+// expected frames from the literal reference compositor.
+#include <string>
+#include <vector>
+
+#include "engine/filter/overlay_filter.h"
+#include "tests/windows/support/com_ref.h"
+#include "tests/windows/support/grabber_sink.h"
+
+namespace ovl::testing {
+
+// COM on the calling thread for one test.
+class ComScope {
+ public:
+  ComScope() { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
+  ~ComScope() { CoUninitialize(); }
+};
+
+// A 24-bit picture as the inputs deliver it (bottom-up, padded rows).
+using Frame = std::vector<BYTE>;
+Frame PatternPicture(LONG width, LONG height, int seed);
+
+// Writes an uncompressed AVI of the given frames into the temp directory.
+std::wstring WriteAvi(const std::wstring& name, LONG width, LONG height, REFERENCE_TIME frameDuration,
+                      const std::vector<Frame>& frames);
+
+// A new overlay filter (its only reference is returned).
+ComRef<IBaseFilter> MakeOverlayFilter(CVOvrLyFilter** filter);
+
+// File Source + AVI Splitter for `path` in `graph`; the splitter's video output pin.
+ComRef<IPin> AddAviSource(IGraphBuilder* graph, const std::wstring& path, const wchar_t* name);
+
+// Runs the graph until EC_COMPLETE (or the timeout) and stops it; returns
+// whether it completed.
+bool RunToCompletion(IGraphBuilder* graph, long timeoutMs = 20000);
+
+// Expected output frames for the main frames and, per main frame, the
+// second-input frame it is paired with (null: none held).
+std::vector<Frame> ReferenceFrames(const OverlaySettings& settings, LONG compositeWidth, LONG compositeHeight,
+                                   LONG width1, LONG height1, const std::vector<Frame>& main, LONG width2,
+                                   LONG height2, const std::vector<const Frame*>& held);
+
+// Whether the filter's module state shows no live framework objects.
+bool NoLiveObjects();
+
+}  // namespace ovl::testing
