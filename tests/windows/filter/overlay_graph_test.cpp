@@ -4,6 +4,8 @@
 // inputs and settings.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 #include "engine/gdi/picture_install.h"
 #include "streaming/mux_dynamic_output_pin.h"
 #include "tests/windows/filter/filter_test_support.h"
@@ -152,7 +154,15 @@ TEST_F(OverlayGraph, OutputWrittenAsAviReadsBackThroughTheSplitter) {
   ASSERT_TRUE(RunToCompletion(reader.Get()));
   const auto frames = readBack.Frames();
   ASSERT_EQ(written.size(), frames.size());
-  for (std::size_t i = 0; i < frames.size(); ++i) EXPECT_EQ(written[i], frames[i].bytes) << i;
+  // Wine's splitter leaves the row padding undefined: compare the pixels.
+  for (std::size_t i = 0; i < frames.size(); ++i) {
+    ASSERT_EQ(written[i].size(), frames[i].bytes.size());
+    for (LONG row = 0; row < 21; ++row) {
+      const std::size_t at = row * RgbStride(33);
+      ASSERT_TRUE(std::equal(written[i].begin() + at, written[i].begin() + at + 3 * 33, frames[i].bytes.begin() + at))
+          << "frame " << i << " row " << row;
+    }
+  }
 }
 
 TEST_F(OverlayGraph, DisconnectingTheMainInputDisconnectsTheOutput) {

@@ -1,0 +1,270 @@
+// Pins, media types and refusals of the overlay filter, through the pin and
+// filter interfaces a graph uses.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "tests/windows/filter/filter_test_support.h"
+#include "tests/windows/support/graph_util.h"
+#include "tests/windows/support/scripted_source.h"
+
+namespace ovl {
+namespace {
+
+using namespace ovl::testing;
+
+std::wstring PinName(IPin* pin) {
+  PIN_INFO info{};
+  pin->QueryPinInfo(&info);
+  if (info.pFilter != nullptr) info.pFilter->Release();
+  return info.achName;
+}
+
+std::wstring PinId(IPin* pin) {
+  LPWSTR id = nullptr;
+  if (FAILED(pin->QueryId(&id))) return L"?";
+  std::wstring result(id);
+  CoTaskMemFree(id);
+  return result;
+}
+
+std::vector<std::wstring> PinNames(IBaseFilter* filter) {
+  std::vector<std::wstring> names;
+  ComRef<IEnumPins> pins;
+  filter->EnumPins(pins.Put());
+  ComRef<IPin> pin;
+  while (pins->Next(1, pin.Put(), nullptr) == S_OK) names.push_back(PinName(pin.Get()));
+  return names;
+}
+
+CMediaType VideoType(const GUID& subtype, WORD bits, LONG width, LONG height, const GUID& format = FORMAT_VideoInfo) {
+  CMediaType type = MakeRgb24Type(width, height);
+  type.SetSubtype(&subtype);
+  type.SetFormatType(&format);
+  reinterpret_cast<VIDEOINFOHEADER*>(type.Format())->bmiHeader.biBitCount = bits;
+  return type;
+}
+
+class FilterPins : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    graph = CreateGraphWithoutClock();
+    filterBase = MakeOverlayFilter(&filter);
+    ASSERT_TRUE(graph && filterBase);
+    ASSERT_EQ(S_OK, graph->AddFilter(filterBase.Get(), L"Overlay"));
+  }
+  void TearDown() override {
+    sink.reset();
+    for (CScriptedSource* s : sources) s->Release();
+    filterBase.Reset();
+    graph.Reset();
+    EXPECT_TRUE(NoLiveObjects());
+  }
+  CScriptedSource* AddSource(LONG w, LONG h, const wchar_t* name) {
+    HRESULT hr = S_OK;
+    CScriptedSource* source = CScriptedSource::Create(w, h, &hr);
+    EXPECT_EQ(S_OK, hr);
+    sources.push_back(source);
+    graph->AddFilter(source, name);
+    return source;
+  }
+  ComRef<IPin> Input(int i) { return FindPin(filterBase.Get(), PINDIR_INPUT, i); }
+  ComRef<IPin> Output() { return FindPin(filterBase.Get(), PINDIR_OUTPUT); }
+  void ConnectSink() {
+    sink = std::make_unique<GrabberSink>();
+    ASSERT_EQ(S_OK, sink->AddTo(graph.Get(), MEDIATYPE_Video, MEDIASUBTYPE_RGB24));
+    ASSERT_EQ(S_OK, sink->ConnectFrom(graph.Get(), Output().Get()));
+  }
+
+  ComScope com;
+  ComRef<IGraphBuilder> graph;
+  ComRef<IBaseFilter> filterBase;
+  CVOvrLyFilter* filter = nullptr;
+  std::vector<CScriptedSource*> sources;
+  std::unique_ptr<GrabberSink> sink;
+};
+
+TEST_F(FilterPins, OneInputThenTwoAndTheOutputMovesBehindThem) {
+  EXPECT_EQ((std::vector<std::wstring>{L"XForm In 01", L"XForm Out"}), PinNames(filterBase.Get()));
+  EXPECT_EQ(L"In", PinId(Input(0).Get()));
+  EXPECT_EQ(L"XForm Out", PinId(Output().Get()));
+  ComRef<IEnumPins> before;
+  filterBase->EnumPins(before.Put());
+
+  CScriptedSource* source = AddSource(32, 24, L"main");
+  ASSERT_EQ(S_OK, graph->ConnectDirect(source->OutputPin(), Input(0).Get(), nullptr));
+  EXPECT_EQ((std::vector<std::wstring>{L"XForm In 01", L"XForm In 02", L"XForm Out"}), PinNames(filterBase.Get()));
+  ComRef<IPin> pin;
+  EXPECT_EQ(VFW_E_ENUM_OUT_OF_SYNC, before->Next(1, pin.Put(), nullptr)) << "an old enumerator notices the new pin";
+  before->Reset();
+  EXPECT_EQ(S_OK, before->Next(1, pin.Put(), nullptr));
+
+  // Only two inputs ever: connecting the second adds no third.
+  CScriptedSource* second = AddSource(16, 16, L"second");
+  ASSERT_EQ(S_OK, graph->ConnectDirect(second->OutputPin(), Input(1).Get(), nullptr));
+  EXPECT_EQ(3u, PinNames(filterBase.Get()).size());
+}
+
+TEST_F(FilterPins, FindPinByNumberedAndUnnumberedIds) {
+  ComRef<IPin> pin;
+  EXPECT_EQ(E_POINTER, filterBase->FindPin(L"In", nullptr));
+  EXPECT_EQ(VFW_E_NOT_FOUND, filterBase->FindPin(L"XForm In 02", pin.Put())) << "the second input does not exist yet";
+  EXPECT_EQ(VFW_E_NOT_FOUND, filterBase->FindPin(L"In 02", pin.Put()));
+  ASSERT_EQ(S_OK, filterBase->FindPin(L"In 01", pin.Put()));
+  EXPECT_EQ(L"XForm In 01", PinName(pin.Get()));
+  ASSERT_EQ(S_OK, filterBase->FindPin(L"Out", pin.Put()));
+  EXPECT_EQ(L"XForm Out", PinName(pin.Get()));
+  EXPECT_EQ(VFW_E_NOT_FOUND, filterBase->FindPin(L"xform out", pin.Put())) << "ids are case-sensitive";
+
+  CScriptedSource* source = AddSource(32, 24, L"main");
+  ASSERT_EQ(S_OK, graph->ConnectDirect(source->OutputPin(), Input(0).Get(), nullptr));
+  ASSERT_EQ(S_OK, filterBase->FindPin(L"In", pin.Put()));
+  EXPECT_EQ(L"XForm In 02", PinName(pin.Get())) << "\"In\" names the highest input";
+  ASSERT_EQ(S_OK, filterBase->FindPin(L"XForm In 02", pin.Put()));
+}
+
+TEST_F(FilterPins, InputsAcceptOnlyBottomUpRgb24VideoInfo) {
+  const struct { CMediaType type; HRESULT expected; const char* what; } cases[] = {
+      {MakeRgb24Type(32, 24), S_OK, "RGB24"},
+      {VideoType(MEDIASUBTYPE_RGB32, 32, 32, 24), E_FAIL, "RGB32"},
+      {VideoType(MEDIASUBTYPE_YUY2, 16, 32, 24), E_FAIL, "YUY2"},
+      {VideoType(MEDIASUBTYPE_RGB24, 24, 32, -24), E_FAIL, "top-down rows"},
+      {VideoType(MEDIASUBTYPE_RGB24, 24, 0, 24), E_FAIL, "no width"},
+      {VideoType(MEDIASUBTYPE_RGB24, 24, 70000, 70000), E_FAIL, "absurd size"},
+      {VideoType(MEDIASUBTYPE_RGB24, 24, 32, 24, FORMAT_VideoInfo2), E_INVALIDARG, "VideoInfo2"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(c.expected, filter->CheckInputType(&c.type)) << c.what;
+  CMediaType audio = MakeRgb24Type(32, 24);
+  audio.SetType(&MEDIATYPE_Audio);
+  EXPECT_EQ(E_FAIL, filter->CheckInputType(&audio));
+  CMediaType truncated = MakeRgb24Type(32, 24);
+  truncated.cbFormat = 40;  // a VideoInfo block too short for its header
+  EXPECT_EQ(E_INVALIDARG, filter->CheckInputType(&truncated));
+  truncated.cbFormat = sizeof(VIDEOINFOHEADER);
+
+  // Through a connection attempt the refusal is the platform's "type not accepted".
+  CScriptedSource* source = AddSource(32, 24, L"main");
+  const CMediaType rgb32 = VideoType(MEDIASUBTYPE_RGB32, 32, 32, 24);
+  EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, Input(0)->ReceiveConnection(source->OutputPin(), &rgb32));
+  EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, Input(0)->ReceiveConnection(source->OutputPin(), &cases[6].type));
+}
+
+TEST_F(FilterPins, TheOutputOffersOneTypeOfTheCompositeSize) {
+  ComRef<IEnumMediaTypes> types;
+  ASSERT_EQ(S_OK, Output()->EnumMediaTypes(types.Put()));
+  AM_MEDIA_TYPE* mt = nullptr;
+  EXPECT_EQ(S_FALSE, types->Next(1, &mt, nullptr)) << "nothing before the main input connects";
+
+  CScriptedSource* source = AddSource(30, 20, L"main");
+  ASSERT_EQ(S_OK, graph->ConnectDirect(source->OutputPin(), Input(0).Get(), nullptr));
+  filter->Access().PutOutputSizeType(OUTPUTSIZETYPE_CUSTOM);
+  filter->Access().PutOutputHeight(40);
+  CMediaType offered;
+  ASSERT_EQ(S_OK, filter->GetMediaType(0, &offered));
+  const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(offered.Format());
+  EXPECT_EQ(30, vih->bmiHeader.biWidth);
+  EXPECT_EQ(40, vih->bmiHeader.biHeight);
+  EXPECT_EQ(RgbStride(30) * 40, vih->bmiHeader.biSizeImage);
+  EXPECT_EQ(30, vih->rcTarget.right);
+  EXPECT_EQ(vih->bmiHeader.biSizeImage, offered.lSampleSize);
+  CMediaType none;
+  EXPECT_EQ(VFW_S_NO_MORE_ITEMS, filter->GetMediaType(1, &none));
+  EXPECT_EQ(E_INVALIDARG, filter->GetMediaType(-1, &none));
+
+  // The output refuses any other size.
+  CMediaType wrong = offered;
+  reinterpret_cast<VIDEOINFOHEADER*>(wrong.Format())->bmiHeader.biWidth = 31;
+  EXPECT_NE(S_OK, Output()->QueryAccept(&wrong));
+  EXPECT_EQ(E_INVALIDARG, filter->CheckTransform(&source->FrameType(), &wrong));
+  EXPECT_EQ(S_OK, filter->CheckTransform(&source->FrameType(), &offered));
+}
+
+TEST_F(FilterPins, TheOutputNeedsTheMainInputOnceTwoInputsExist) {
+  CScriptedSource* source = AddSource(16, 12, L"main");
+  ASSERT_EQ(S_OK, graph->ConnectDirect(source->OutputPin(), Input(0).Get(), nullptr));
+  ASSERT_EQ(S_OK, graph->Disconnect(Input(0).Get()));
+  ASSERT_EQ(S_OK, graph->Disconnect(source->OutputPin()));
+  sink = std::make_unique<GrabberSink>();
+  ASSERT_EQ(S_OK, sink->AddTo(graph.Get(), MEDIATYPE_Video, MEDIASUBTYPE_RGB24));
+  EXPECT_TRUE(FAILED(sink->ConnectFrom(graph.Get(), Output().Get())));
+}
+
+TEST_F(FilterPins, NoConnectionWhileTheGraphRuns) {
+  CScriptedSource* main = AddSource(16, 12, L"main");
+  ASSERT_EQ(S_OK, graph->ConnectDirect(main->OutputPin(), Input(0).Get(), nullptr));
+  ConnectSink();
+  auto control = graph.As<IMediaControl>(IID_IMediaControl);
+  ASSERT_TRUE(SUCCEEDED(control->Run()));
+  CScriptedSource* second = AddSource(16, 12, L"second");
+  EXPECT_EQ(VFW_E_NOT_STOPPED, Input(1)->ReceiveConnection(second->OutputPin(), &second->FrameType()));
+  control->Stop();
+}
+
+TEST_F(FilterPins, ARefusedTypeChangeAbortsOnceAndLatchesUntilEndFlush) {
+  CScriptedSource* source = AddSource(16, 12, L"main");
+  ASSERT_EQ(S_OK, graph->ConnectDirect(source->OutputPin(), Input(0).Get(), nullptr));
+  ConnectSink();
+  auto control = graph.As<IMediaControl>(IID_IMediaControl);
+  auto events = graph.As<IMediaEvent>(IID_IMediaEvent);
+  ASSERT_TRUE(SUCCEEDED(control->Run()));
+  ScriptedSample plain;
+  plain.pixels = PatternFrame(16, 12, 1);
+  plain.stop = 400000;
+  ScriptedSample changed = plain;
+  changed.typeChange = std::make_shared<CMediaType>(VideoType(MEDIASUBTYPE_RGB32, 32, 16, 12));
+  source->Queue(plain);
+  source->Queue(changed);
+  source->Queue(plain);
+  source->QueueBeginFlush();
+  source->QueueEndFlush();
+  source->Queue(plain);
+  ASSERT_TRUE(source->WaitForResults(6, 10000));
+  const std::vector<HRESULT> results = source->Results();
+  EXPECT_EQ(S_OK, results[0]);
+  EXPECT_EQ(VFW_E_INVALIDMEDIATYPE, results[1]);
+  EXPECT_EQ(VFW_E_RUNTIME_ERROR, results[2]) << "later samples fail until the end of a flush";
+  EXPECT_EQ(S_OK, results[5]);
+  control->Stop();
+  int aborts = 0;
+  for (const auto& e : DrainEvents(events.Get())) aborts += e.first == EC_ERRORABORT;
+  EXPECT_EQ(1, aborts);
+  EXPECT_EQ(2u, sink->Frames().size());
+}
+
+TEST_F(FilterPins, SamplePropertiesTravelWithTheFrame) {
+  CScriptedSource* source = AddSource(8, 6, L"main");
+  ASSERT_EQ(S_OK, graph->ConnectDirect(source->OutputPin(), Input(0).Get(), nullptr));
+  ConnectSink();
+  auto control = graph.As<IMediaControl>(IID_IMediaControl);
+  ASSERT_TRUE(SUCCEEDED(control->Run()));
+  ScriptedSample a;
+  a.pixels = PatternFrame(8, 6, 2);
+  a.start = 1000;
+  a.stop = 5000;
+  a.discontinuity = true;
+  a.syncPoint = false;
+  ScriptedSample b = a;
+  b.start = 5000;
+  b.stop = 9000;
+  b.discontinuity = false;
+  b.syncPoint = true;
+  b.preroll = true;
+  source->Queue(a);
+  source->Queue(b);
+  ASSERT_TRUE(source->WaitForResults(2, 10000));
+  control->Stop();
+  const auto frames = sink->Frames();
+  ASSERT_EQ(2u, frames.size());
+  EXPECT_EQ(1000, frames[0].start);
+  EXPECT_EQ(5000, frames[0].stop);
+  EXPECT_TRUE(frames[0].discontinuity);
+  EXPECT_FALSE(frames[0].syncPoint);
+  EXPECT_FALSE(frames[0].preroll);
+  EXPECT_EQ(5000, frames[1].start);
+  EXPECT_FALSE(frames[1].discontinuity);
+  EXPECT_TRUE(frames[1].syncPoint);
+  EXPECT_TRUE(frames[1].preroll);
+}
+
+}  // namespace
+}  // namespace ovl
