@@ -1,0 +1,166 @@
+#include "tools/ovlcompose/frame_sink.h"
+
+#include <qedit.h>
+#include <wincodec.h>
+
+#include "engine/pixel_image.h"
+
+namespace ovlcompose {
+namespace {
+// The Sample Grabber and the Null Renderer (mingw's qedit.h declares their
+// interfaces but not these class identifiers).
+const CLSID kSampleGrabber = {0xC1F400A0, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
+const CLSID kNullRenderer = {0xC1F400A4, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
+
+IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted) {
+  IEnumPins* pins = nullptr;
+  if (FAILED(filter->EnumPins(&pins))) return nullptr;
+  IPin* pin = nullptr;
+  while (pins->Next(1, &pin, nullptr) == S_OK) {
+    PIN_DIRECTION direction;
+    if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == wanted) break;
+    pin->Release();
+    pin = nullptr;
+  }
+  pins->Release();
+  return pin;
+}
+
+}  // namespace
+
+class FrameSink::Callback : public ISampleGrabberCB {
+ public:
+  explicit Callback(FrameSink* sink) : sink_(sink) {}
+  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
+    if (ppv == nullptr) return E_POINTER;
+    if (riid == IID_IUnknown || riid == IID_ISampleGrabberCB) {
+      *ppv = static_cast<ISampleGrabberCB*>(this);
+      AddRef();
+      return S_OK;
+    }
+    *ppv = nullptr;
+    return E_NOINTERFACE;
+  }
+  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
+  ULONG STDMETHODCALLTYPE Release() override {
+    const LONG refs = InterlockedDecrement(&refs_);
+    if (refs == 0) delete this;
+    return refs;
+  }
+  HRESULT STDMETHODCALLTYPE SampleCB(double, IMediaSample* sample) override {
+    BYTE* data = nullptr;
+    if (sample->IsPreroll() != S_OK && SUCCEEDED(sample->GetPointer(&data))) sink_->OnFrame(data, sample->GetSize());
+    return S_OK;
+  }
+  HRESULT STDMETHODCALLTYPE BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
+
+ private:
+  virtual ~Callback() = default;
+  volatile LONG refs_ = 1;
+  FrameSink* sink_;
+};
+
+FrameSink::FrameSink() = default;
+
+FrameSink::~FrameSink() {
+  if (callback_ != nullptr) callback_->Release();
+  if (grabber_ != nullptr) grabber_->Release();
+  if (renderer_ != nullptr) renderer_->Release();
+}
+
+HRESULT FrameSink::AddTo(IGraphBuilder* graph) {
+  HRESULT hr = CoCreateInstance(kSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&grabber_));
+  if (SUCCEEDED(hr)) hr = CoCreateInstance(kNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&renderer_));
+  if (SUCCEEDED(hr)) hr = graph->AddFilter(grabber_, L"Frame grabber");
+  if (SUCCEEDED(hr)) hr = graph->AddFilter(renderer_, L"Null renderer");
+  if (FAILED(hr)) return hr;
+  ISampleGrabber* control = nullptr;
+  hr = grabber_->QueryInterface(IID_ISampleGrabber, reinterpret_cast<void**>(&control));
+  if (FAILED(hr)) return hr;
+  AM_MEDIA_TYPE wanted{};
+  wanted.majortype = MEDIATYPE_Video;
+  wanted.subtype = MEDIASUBTYPE_RGB24;
+  control->SetMediaType(&wanted);
+  control->SetBufferSamples(FALSE);
+  callback_ = new Callback(this);
+  hr = control->SetCallback(callback_, 0);
+  control->Release();
+  return hr;
+}
+
+HRESULT FrameSink::Connect(IGraphBuilder* graph, IPin* output, const std::wstring& aviPath, int snapshotFrame) {
+  IPin* in = FirstPin(grabber_, PINDIR_INPUT);
+  IPin* out = FirstPin(grabber_, PINDIR_OUTPUT);
+  IPin* render = FirstPin(renderer_, PINDIR_INPUT);
+  HRESULT hr = in && out && render ? graph->ConnectDirect(output, in, nullptr) : E_FAIL;
+  if (SUCCEEDED(hr)) hr = graph->ConnectDirect(out, render, nullptr);
+  AM_MEDIA_TYPE mt{};
+  if (SUCCEEDED(hr)) hr = in->ConnectionMediaType(&mt);
+  if (SUCCEEDED(hr)) {
+    const auto* vih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
+    width_ = vih->bmiHeader.biWidth;
+    height_ = vih->bmiHeader.biHeight;
+    frameBytes_ = static_cast<long>(ovl::RgbStride(width_) * height_);
+    REFERENCE_TIME duration = vih->AvgTimePerFrame > 0 ? vih->AvgTimePerFrame : 400000;
+    CoTaskMemFree(mt.pbFormat);
+    char ansi[MAX_PATH * 2];
+    WideCharToMultiByte(CP_ACP, 0, aviPath.c_str(), -1, ansi, sizeof(ansi), nullptr, nullptr);
+    if (!avi_.Open(ansi, width_, height_, duration)) hr = HRESULT_FROM_WIN32(ERROR_CANNOT_MAKE);
+  }
+  snapshotFrame_ = snapshotFrame;
+  for (IPin* p : {in, out, render}) {
+    if (p != nullptr) p->Release();
+  }
+  return hr;
+}
+
+void FrameSink::OnFrame(const unsigned char* pixels, long length) {
+  if (length < frameBytes_) return;
+  std::lock_guard<std::mutex> guard(mutex_);
+  const long index = frames_.load();
+  if (!avi_.AddFrame(pixels)) failed_ = true;
+  last_.assign(pixels, pixels + frameBytes_);
+  if (index == snapshotFrame_) snapshot_ = last_;
+  frames_ = index + 1;
+}
+
+bool FrameSink::Finish() { return avi_.Close() && !failed_; }
+
+std::vector<unsigned char> FrameSink::Snapshot() {
+  std::lock_guard<std::mutex> guard(mutex_);
+  return snapshot_.empty() ? last_ : snapshot_;
+}
+
+HRESULT WritePngSnapshot(const std::wstring& path, long width, long height, const std::vector<unsigned char>& pixels) {
+  IWICImagingFactory* factory = nullptr;
+  HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                reinterpret_cast<void**>(&factory));
+  IWICStream* stream = nullptr;
+  IWICBitmapEncoder* encoder = nullptr;
+  IWICBitmapFrameEncode* frame = nullptr;
+  if (SUCCEEDED(hr)) hr = factory->CreateStream(&stream);
+  if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE);
+  if (SUCCEEDED(hr)) hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
+  if (SUCCEEDED(hr)) hr = encoder->Initialize(stream, WICBitmapEncoderNoCache);
+  if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(&frame, nullptr);
+  if (SUCCEEDED(hr)) hr = frame->Initialize(nullptr);
+  if (SUCCEEDED(hr)) hr = frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height));
+  WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
+  if (SUCCEEDED(hr)) hr = frame->SetPixelFormat(&format);
+  if (SUCCEEDED(hr) && format != GUID_WICPixelFormat24bppBGR) hr = WINCODEC_ERR_UNSUPPORTEDPIXELFORMAT;
+  // The encoder takes rows top first; the frame is stored bottom-up.
+  const std::size_t stride = ovl::RgbStride(width);
+  for (long y = 0; SUCCEEDED(hr) && y < height; ++y) {
+    auto* row = const_cast<BYTE*>(pixels.data() + static_cast<std::size_t>(height - 1 - y) * stride);
+    hr = frame->WritePixels(1, static_cast<UINT>(stride), static_cast<UINT>(stride), row);
+  }
+  if (SUCCEEDED(hr)) hr = frame->Commit();
+  if (SUCCEEDED(hr)) hr = encoder->Commit();
+  if (frame) frame->Release();
+  if (encoder) encoder->Release();
+  if (stream) stream->Release();
+  if (factory) factory->Release();
+  return hr;
+}
+
+}  // namespace ovlcompose

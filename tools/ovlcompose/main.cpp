@@ -1,0 +1,337 @@
+// ovlcompose: runs the TERN Video Overlay Filter (2.0) in a DirectShow graph
+// (File Source and AVI Splitter per input, the filter, a grabber that writes
+// the output AVI) and saves a PNG snapshot of one composed frame.
+#include <windows.h>
+#include <dshow.h>
+
+#include <cstdio>
+#include <string>
+
+#include "KMVVOvLy.h"
+#include "server/class_ids.h"
+#include "tools/ovlcompose/frame_sink.h"
+#include "tools/ovlcompose/options.h"
+#include "tools/ovlcompose/test_patterns.h"
+
+namespace {
+
+using namespace ovlcompose;
+
+std::string Narrow(const std::wstring& text) {
+  char buffer[2048];
+  WideCharToMultiByte(CP_ACP, 0, text.c_str(), -1, buffer, sizeof(buffer), nullptr, nullptr);
+  return buffer;
+}
+
+int Fail(const std::string& message, HRESULT hr = S_OK) {
+  if (hr != S_OK) std::fprintf(stderr, "error: %s (0x%08lX)\n", message.c_str(), static_cast<unsigned long>(hr));
+  else std::fprintf(stderr, "error: %s\n", message.c_str());
+  return 1;
+}
+
+bool FileExists(const std::wstring& path) {
+  const DWORD attributes = GetFileAttributesW(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::wstring ExeDirectory() {
+  wchar_t path[MAX_PATH];
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring dir(path);
+  return dir.substr(0, dir.find_last_of(L"\\/") + 1);
+}
+
+std::wstring FullPath(const std::wstring& path) {
+  wchar_t full[MAX_PATH * 2];
+  return GetFullPathNameW(path.c_str(), MAX_PATH * 2, full, nullptr) ? full : path;
+}
+
+void MakeParentDirectories(const std::wstring& file) {
+  const std::wstring full = FullPath(file);
+  for (std::size_t at = full.find_first_of(L"\\/", 3); at != std::wstring::npos; at = full.find_first_of(L"\\/", at + 1)) {
+    CreateDirectoryW(full.substr(0, at).c_str(), nullptr);
+  }
+}
+
+// The registered filter, or the module next to this program when it is not registered.
+HRESULT CreateOverlayFilter(IBaseFilter** filter, HMODULE* module) {
+  HRESULT hr = CoCreateInstance(ovl::server::kClsidOverlayFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+                                reinterpret_cast<void**>(filter));
+  if (SUCCEEDED(hr)) return hr;
+  *module = LoadLibraryW((ExeDirectory() + L"KMVVOvLy2x.dll").c_str());
+  if (*module == nullptr) return hr;
+  using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
+  auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(*module, "DllGetClassObject")));
+  IClassFactory* factory = nullptr;
+  if (get == nullptr || FAILED(hr = get(ovl::server::kClsidOverlayFilter, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
+    return hr;
+  }
+  hr = factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter));
+  factory->Release();
+  return hr;
+}
+
+IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted, int skip = 0) {
+  IEnumPins* pins = nullptr;
+  if (FAILED(filter->EnumPins(&pins))) return nullptr;
+  IPin* pin = nullptr;
+  while (pins->Next(1, &pin, nullptr) == S_OK) {
+    PIN_DIRECTION direction;
+    if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == wanted && skip-- == 0) break;
+    pin->Release();
+    pin = nullptr;
+  }
+  pins->Release();
+  return pin;
+}
+
+// File Source + AVI Splitter; the splitter's first output pin.
+HRESULT AddAviSource(IGraphBuilder* graph, const std::wstring& path, const wchar_t* name, IPin** output) {
+  IBaseFilter* reader = nullptr;
+  IBaseFilter* splitter = nullptr;
+  IFileSourceFilter* source = nullptr;
+  HRESULT hr = CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&reader));
+  if (SUCCEEDED(hr)) hr = CoCreateInstance(CLSID_AviSplitter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&splitter));
+  if (SUCCEEDED(hr)) hr = graph->AddFilter(reader, (std::wstring(name) + L" file").c_str());
+  if (SUCCEEDED(hr)) hr = graph->AddFilter(splitter, name);
+  if (SUCCEEDED(hr)) hr = reader->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(&source));
+  if (SUCCEEDED(hr)) hr = source->Load(path.c_str(), nullptr);
+  if (SUCCEEDED(hr)) {
+    IPin* out = FirstPin(reader, PINDIR_OUTPUT);
+    IPin* in = FirstPin(splitter, PINDIR_INPUT);
+    hr = out && in ? graph->ConnectDirect(out, in, nullptr) : E_FAIL;
+    if (out) out->Release();
+    if (in) in->Release();
+  }
+  if (SUCCEEDED(hr)) {
+    *output = FirstPin(splitter, PINDIR_OUTPUT);
+    if (*output == nullptr) hr = VFW_E_NOT_FOUND;
+  }
+  if (source) source->Release();
+  if (reader) reader->Release();
+  if (splitter) splitter->Release();
+  return hr;
+}
+
+struct Inputs {
+  std::wstring main, second;  // AVI paths
+  std::wstring tempDir;       // generated patterns live here
+  ~Inputs() {
+    if (tempDir.empty()) return;
+    DeleteFileW((tempDir + L"\\main.avi").c_str());
+    DeleteFileW((tempDir + L"\\second.avi").c_str());
+    RemoveDirectoryW(tempDir.c_str());
+  }
+};
+
+int Compose(const Options& o) {
+  // Inputs: given files must exist; the built-in patterns are written first.
+  Inputs inputs;
+  auto tempDir = [&]() {
+    if (inputs.tempDir.empty()) {
+      wchar_t base[MAX_PATH];
+      GetTempPathW(MAX_PATH, base);
+      inputs.tempDir = std::wstring(base) + L"ovlcompose-" + std::to_wstring(GetCurrentProcessId());
+      CreateDirectoryW(inputs.tempDir.c_str(), nullptr);
+    }
+    return inputs.tempDir;
+  };
+  if (!o.input.empty()) {
+    if (!FileExists(o.input)) return Fail("cannot open the main video '" + Narrow(o.input) + "': no such file");
+    inputs.main = FullPath(o.input);
+  } else {
+    inputs.main = tempDir() + L"\\main.avi";
+    if (!WriteColourBars(inputs.main, o.frames)) return Fail("cannot write the built-in main pattern to the temp folder");
+  }
+  const std::wstring second = o.secondGiven ? o.second : L"pattern";
+  if (second == L"pattern") {
+    inputs.second = tempDir() + L"\\second.avi";
+    if (!WriteRings(inputs.second, o.frames)) return Fail("cannot write the built-in second pattern to the temp folder");
+  } else if (!second.empty()) {
+    if (!FileExists(second)) return Fail("cannot open the second video '" + Narrow(second) + "': no such file");
+    inputs.second = FullPath(second);
+  }
+  const bool useDemo = o.settings.empty();
+  std::wstring image = o.image;
+  if (image.empty() && !o.noImage && useDemo && FileExists(L"tools\\samples\\logo.bmp")) image = L"tools\\samples\\logo.bmp";
+  if (!image.empty() && !FileExists(image)) return Fail("cannot open the overlay image '" + Narrow(image) + "': no such file");
+  std::vector<MaskOption> masks = o.masks;
+  if (masks.empty() && useDemo && FileExists(L"tools\\samples\\vignette-mask.bmp")) {
+    masks.push_back({LAYERTYPE_BACKGROUND, L"tools\\samples\\vignette-mask.bmp"});
+  }
+  for (const MaskOption& m : masks) {
+    if (!FileExists(m.file)) return Fail("cannot open the mask '" + Narrow(m.file) + "': no such file");
+  }
+  if (!o.settings.empty() && !FileExists(o.settings)) return Fail("cannot open the settings file '" + Narrow(o.settings) + "': no such file");
+
+  IGraphBuilder* graph = nullptr;
+  HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, reinterpret_cast<void**>(&graph));
+  if (FAILED(hr)) return Fail("cannot create a DirectShow filter graph", hr);
+  IMediaFilter* clock = nullptr;
+  if (SUCCEEDED(graph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&clock)))) {
+    clock->SetSyncSource(nullptr);  // no clock: compose as fast as the machine allows
+    clock->Release();
+  }
+  HMODULE module = nullptr;
+  IBaseFilter* filter = nullptr;
+  IKMVVOvLy* overlay = nullptr;
+  FrameSink sink;
+  int status = 0;
+  auto check = [&](HRESULT result, const std::string& what) {
+    if (SUCCEEDED(result)) return true;
+    status = Fail(what, result);
+    return false;
+  };
+  do {
+    if (!check(CreateOverlayFilter(&filter, &module), "cannot create the overlay filter: register KMVVOvLy2x.dll (regsvr32) or put it next to ovlcompose.exe")) break;
+    if (!check(graph->AddFilter(filter, L"TERN Video Overlay Filter (2.0)"), "cannot add the overlay filter to the graph")) break;
+    if (!check(filter->QueryInterface(IID_IKMVVOvLy, reinterpret_cast<void**>(&overlay)), "the filter offers no IKMVVOvLy")) break;
+    if (!o.settings.empty()) {
+      IKMMCommon* common = nullptr;
+      hr = filter->QueryInterface(IID_IKMMCommon, reinterpret_cast<void**>(&common));
+      if (SUCCEEDED(hr)) {
+        BSTR file = SysAllocString(FullPath(o.settings).c_str());
+        hr = common->ImportSettings(file);
+        SysFreeString(file);
+        common->Release();
+      }
+      if (!check(hr, "cannot apply the settings file '" + Narrow(o.settings) + "'")) break;
+    }
+    if (o.width > 0) {
+      overlay->put_OutputSizeType(OUTPUTSIZETYPE_CUSTOM);
+      overlay->put_OutputWidth(o.width);
+      overlay->put_OutputHeight(o.height);
+    }
+    IPin* mainPin = nullptr;
+    if (!check(AddAviSource(graph, inputs.main, L"Main video", &mainPin), "cannot read the main video '" + Narrow(inputs.main) + "' as an AVI file")) break;
+    IPin* in0 = FirstPin(filter, PINDIR_INPUT, 0);
+    hr = graph->ConnectDirect(mainPin, in0, nullptr);
+    mainPin->Release();
+    in0->Release();
+    if (!check(hr, "the main video cannot feed the filter: it must be uncompressed 24-bit RGB with rows stored bottom-up")) break;
+    if (!inputs.second.empty()) {
+      IPin* secondPin = nullptr;
+      if (!check(AddAviSource(graph, inputs.second, L"Second video", &secondPin), "cannot read the second video '" + Narrow(inputs.second) + "' as an AVI file")) break;
+      IPin* in1 = FirstPin(filter, PINDIR_INPUT, 1);
+      hr = in1 ? graph->ConnectDirect(secondPin, in1, nullptr) : E_FAIL;
+      secondPin->Release();
+      if (in1) in1->Release();
+      if (!check(hr, "the second video cannot feed the filter: it must be uncompressed 24-bit RGB with rows stored bottom-up")) break;
+      if (useDemo || o.secondX != 340 || o.secondY != 30) {
+        overlay->put_XPos(LAYERTYPE_VIDEO2, o.secondX);
+        overlay->put_YPos(LAYERTYPE_VIDEO2, o.secondY);
+      }
+      if (o.secondOpacity < 100) {
+        overlay->put_Opacity(LAYERTYPE_VIDEO2, o.secondOpacity);
+        overlay->put_EnableOpacity(LAYERTYPE_VIDEO2, VARIANT_TRUE);
+      }
+      if (o.secondEllipse && (useDemo || o.secondOpacity != 70)) overlay->put_Region(LAYERTYPE_VIDEO2, REGION_ELLIPSE);
+    }
+    if (!image.empty()) {
+      BSTR file = SysAllocString(FullPath(image).c_str());
+      hr = overlay->put_OverlayImageFileName(file);
+      SysFreeString(file);
+      if (!check(hr, "cannot load the overlay image '" + Narrow(image) + "': only BMP and ICO files are accepted")) break;
+      overlay->put_XPos(LAYERTYPE_OVERLAYIMAGE, o.imageX);
+      overlay->put_YPos(LAYERTYPE_OVERLAYIMAGE, o.imageY);
+      const long key = o.imageKey >= 0 ? o.imageKey : (o.image.empty() ? 0x0000FF00 : -1);
+      if (key >= 0) {
+        overlay->put_TransparentColor(LAYERTYPE_OVERLAYIMAGE, static_cast<OLE_COLOR>(key));
+        overlay->put_EnableTransparency(LAYERTYPE_OVERLAYIMAGE, VARIANT_TRUE);
+      }
+    }
+    for (const MaskOption& m : masks) {
+      BSTR file = SysAllocString(FullPath(m.file).c_str());
+      hr = overlay->put_MaskImageFileName(static_cast<LayerTypeConstants>(m.layer), file);
+      SysFreeString(file);
+      if (!check(hr, "cannot load the mask '" + Narrow(m.file) + "': it must be an 8-bit greyscale BMP")) break;
+      overlay->put_EnableMaskBitmap(static_cast<LayerTypeConstants>(m.layer), VARIANT_TRUE);
+      if (useDemo && m.layer == LAYERTYPE_BACKGROUND) {
+        // The demo shows the background colour through the vignette over the main video.
+        overlay->put_BkLayerColor(0x00201008);
+        overlay->put_LayerOrder(LAYERTYPE_VIDEO1, 0);
+      }
+    }
+    if (status != 0) break;
+
+    if (!check(sink.AddTo(graph), "cannot create the Sample Grabber and Null Renderer")) break;
+    IPin* out = FirstPin(filter, PINDIR_OUTPUT);
+    MakeParentDirectories(o.out);
+    hr = out ? sink.Connect(graph, out, FullPath(o.out), o.pngFrame) : E_FAIL;
+    if (out) out->Release();
+    if (!check(hr, "cannot connect the filter's output or create '" + Narrow(o.out) + "'")) break;
+
+    IMediaSeeking* seeking = nullptr;
+    LONGLONG duration = 0;
+    if (SUCCEEDED(graph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)))) {
+      seeking->GetDuration(&duration);
+      if (o.start >= 0 || o.stop >= 0) {
+        LONGLONG start = static_cast<LONGLONG>((o.start >= 0 ? o.start : 0) * 1e7);
+        LONGLONG stop = static_cast<LONGLONG>((o.stop >= 0 ? o.stop : 0) * 1e7);
+        hr = seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, o.stop >= 0 ? &stop : nullptr,
+                                   o.stop >= 0 ? AM_SEEKING_AbsolutePositioning : AM_SEEKING_NoPositioning);
+        if (FAILED(hr)) {
+          seeking->Release();
+          check(hr, "cannot move the inputs to the requested start and stop positions");
+          break;
+        }
+        duration = (o.stop >= 0 ? stop : duration) - start;
+      }
+      seeking->Release();
+    }
+    const long expected = duration > 0 ? static_cast<long>((duration + kPatternFrameDuration - 1) / kPatternFrameDuration) : 0;
+
+    IMediaControl* control = nullptr;
+    IMediaEvent* events = nullptr;
+    graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control));
+    graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&events));
+    hr = control ? control->Run() : E_NOINTERFACE;
+    if (check(hr, "the graph does not run")) {
+      long code = 0;
+      while ((hr = events->WaitForCompletion(250, &code)) == E_ABORT) {
+        if (!o.quiet) std::printf("\rcomposing: frame %ld%s%ld", sink.Frames(), expected ? " of about " : "", expected);
+        std::fflush(stdout);
+      }
+      control->Stop();
+      if (!o.quiet) std::printf("\rcomposing: %ld frames done          \n", sink.Frames());
+      if (hr != S_OK || code != EC_COMPLETE) check(FAILED(hr) ? hr : E_FAIL, "the graph stopped before the end of the inputs");
+    }
+    if (control) control->Release();
+    if (events) events->Release();
+  } while (false);
+
+  if (overlay) overlay->Release();
+  if (filter) filter->Release();
+  graph->Release();
+  if (status != 0) return status;
+  if (!sink.Finish()) return Fail("cannot write '" + Narrow(o.out) + "'");
+  if (sink.Frames() == 0) return Fail("no frame was composed");
+  MakeParentDirectories(o.png);
+  hr = WritePngSnapshot(FullPath(o.png), sink.Width(), sink.Height(), sink.Snapshot());
+  if (FAILED(hr)) return Fail("cannot write the snapshot '" + Narrow(o.png) + "'", hr);
+  std::printf("wrote %s (%ld frames, %ldx%ld) and %s\n", Narrow(o.out).c_str(), sink.Frames(), sink.Width(),
+              sink.Height(), Narrow(o.png).c_str());
+  if (module != nullptr) FreeLibrary(module);
+  return 0;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  Options options;
+  std::wstring error;
+  bool help = false;
+  if (!ParseOptions(argc, argv, options, error, help)) {
+    std::fprintf(stderr, "error: %s\n", Narrow(error).c_str());
+    return 2;
+  }
+  if (help) {
+    PrintUsage();
+    return 0;
+  }
+  if (options.pngFrame < 0) options.pngFrame = options.frames / 2;
+  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  const int status = Compose(options);
+  CoUninitialize();
+  return status;
+}
