@@ -16,11 +16,14 @@ CUnknown* CALLBACK CVOvrLyFilter::CreateInstance(LPUNKNOWN outer, HRESULT* phr) 
 CVOvrLyFilter::CVOvrLyFilter(LPUNKNOWN outer, HRESULT* phr)
     : CMultipleInputPinTransformFilter(TEXT("CVOvrLyFilter"), outer, ovl::server::kClsidOverlayFilter, phr),
       CPersistStream(GetOwner(), phr),
+      COverlayFilterControl(*this, *this),
       m_host(*this),
       m_access(m_settings, m_host),
       m_video1Header{},
       m_video2Header{} {
   RecomputeOutputSize();
+  // The saved settings of the current user; with nothing saved the defaults stay.
+  LoadSettings();
   if (!m_handshake.Create() && phr != nullptr) *phr = E_FAIL;
   // One input and the output exist from the start; the second input follows
   // when the first connects.
@@ -37,6 +40,12 @@ HRESULT STDMETHODCALLTYPE CVOvrLyFilter::NonDelegatingQueryInterface(REFIID riid
   CheckPointer(ppv, E_POINTER);
   if (riid == IID_IPersistStream) return GetInterface(static_cast<IPersistStream*>(this), ppv);
   if (riid == IID_ISpecifyPropertyPages) return GetInterface(static_cast<ISpecifyPropertyPages*>(this), ppv);
+  // One interface table answers the automation interface and its older forms.
+  if (riid == IID_IKMVVOvLy || riid == IID_IKMVVOvLyOld2 || riid == IID_IKMVVOvLy1 || riid == IID_IDispatch) {
+    return GetInterface(static_cast<IKMVVOvLy*>(this), ppv);
+  }
+  if (riid == IID_IKMMCommon || riid == IID_IKMMCommon1) return GetInterface(static_cast<IKMMCommon*>(this), ppv);
+  if (riid == IID_IKMAVBase) return GetInterface(static_cast<IKMAVBase*>(this), ppv);
   return CMultipleInputPinTransformFilter::NonDelegatingQueryInterface(riid, ppv);
 }
 
@@ -56,6 +65,21 @@ HRESULT STDMETHODCALLTYPE CVOvrLyFilter::GetPages(CAUUID* pages) {
   pages->pElems[1] = ovl::server::kClsidAboutPage;
   return S_OK;
 }
+
+HRESULT CVOvrLyFilter::WriteToStream(IStream* stream) { return WriteSettingsToStream(stream); }
+
+HRESULT CVOvrLyFilter::ReadFromStream(IStream* stream) { return ReadSettingsFromStream(stream); }
+
+bool CVOvrLyFilter::VideoSourceHeader(int input, BITMAPINFOHEADER* header) {
+  const BITMAPINFOHEADER& source = input == 0 ? m_video1Header : m_video2Header;
+  if ((input != 0 && input != 1) || source.biSize == 0) return false;
+  *header = source;
+  return true;
+}
+
+IPin* CVOvrLyFilter::OverlayInputPin(int index) { return InputPin(index); }
+
+IPin* CVOvrLyFilter::OverlayOutputPin() { return OutputPin(); }
 
 CMuxTransformInputPin* CVOvrLyFilter::CreateInputPin(int index, LPCWSTR name, HRESULT* phr) {
   return new (std::nothrow) COverlayInputPin(index, this, &m_handshake, phr, name);

@@ -3,6 +3,7 @@
 // one output; every main-input frame is composed from the background colour,
 // both videos and the overlay image, each with its own position, region and
 // drawing mode.
+#include "engine/control/overlay_filter_control.h"
 #include "engine/frame_compositor.h"
 #include "engine/gdi/gdi_settings_host.h"
 #include "engine/overlay_settings.h"
@@ -11,7 +12,12 @@
 
 class COverlayInputPin;
 
-class CVOvrLyFilter : public CMultipleInputPinTransformFilter, public CPersistStream, public ISpecifyPropertyPages {
+class CVOvrLyFilter : public CMultipleInputPinTransformFilter,
+                      public CPersistStream,
+                      public ISpecifyPropertyPages,
+                      public COverlayFilterControl,
+                      private COverlayControlHost,
+                      private COverlayPinHost {
  public:
   static CUnknown* CALLBACK CreateInstance(LPUNKNOWN outer, HRESULT* phr);
 
@@ -22,6 +28,10 @@ class CVOvrLyFilter : public CMultipleInputPinTransformFilter, public CPersistSt
   HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
   HRESULT STDMETHODCALLTYPE GetClassID(CLSID* clsid) override;
   HRESULT STDMETHODCALLTYPE GetPages(CAUUID* pages) override;
+
+  // --- saved with the graph ---
+  HRESULT WriteToStream(IStream* stream) override;
+  HRESULT ReadFromStream(IStream* stream) override;
 
   // --- the two-input handshake ---
   HRESULT STDMETHODCALLTYPE Stop() override;
@@ -69,12 +79,20 @@ class CVOvrLyFilter : public CMultipleInputPinTransformFilter, public CPersistSt
     void UnlockFilter() override { m_filter.m_csFilterLock.Unlock(); }
     ovl::HResult BackgroundColorChanged(std::uint32_t colorref) override;
     void OutputSizeSettingsChanged() override { m_filter.RecomputeOutputSize(); }
-    bool InputPinExists(int index) const override { return m_filter.InputPin(index) != nullptr; }
-    bool InputPinConnected(int index) const override { return m_filter.IsInputPinConnected(index); }
+    bool InputPinExists(int index) const override { return m_filter.COverlayFilterControl::InputPinExists(index); }
+    bool InputPinConnected(int index) const override { return m_filter.COverlayFilterControl::InputPinConnected(index); }
 
    private:
     CVOvrLyFilter& m_filter;
   };
+
+  // What the control surface asks of the filter.
+  ovl::OverlaySettings& OverlaySettingsRecord() override { return m_settings; }
+  ovl::SettingsHost& OverlaySettingsHost() override { return m_host; }
+  bool VideoSourceHeader(int input, BITMAPINFOHEADER* header) override;
+  IPin* OverlayInputPin(int index) override;
+  IPin* OverlayOutputPin() override;
+  IFilterGraph* OverlayFilterGraph() override { return m_pGraph; }
 
   COverlayInputPin* OverlayPin(int index) const;
   HRESULT BuildSurfaces();
