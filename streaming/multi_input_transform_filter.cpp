@@ -109,6 +109,7 @@ void CMultipleInputPinTransformFilter::GrowInputPins() {
     if (m_apInputPins[i] == nullptr || !m_apInputPins[i]->IsConnected()) return;
   }
   ++m_nInputPins;
+  GetPin(m_nInputPins - 1);  // the new input exists from now on, not only once enumerated
   IncrementPinVersion();
 }
 
