@@ -133,34 +133,6 @@ void OpacityAvx512(std::uint8_t* out, const std::uint8_t* layer, std::size_t byt
   }
 }
 
-// Lanes whose integer result may differ from the double formula (N a
-// multiple of 255, m neither 0 nor 255) are collected while a segment of a
-// run is blended and redone in doubles afterwards. Collecting is branch
-// free: which chunks hold such lanes depends on the pixels, and a
-// mispredicted branch on freshly loaded data costs more than the work.
-constexpr std::size_t kSegmentPixels = 1024;
-constexpr std::size_t kSegmentBytes = 3 * kSegmentPixels;
-constexpr std::size_t kSegmentChunks = kSegmentBytes / 64;
-
-struct ExactLanes {
-  // Appended with whole-vector stores, hence the slack.
-  std::uint8_t out[kSegmentBytes + 64];
-  std::uint8_t layer[kSegmentBytes + 64];
-  std::uint8_t mask[kSegmentBytes + 64];
-  std::uint8_t result[kSegmentBytes + 64];
-  // The chunks with such lanes: index in the segment and the lanes.
-  std::uint64_t lanesOf[kSegmentChunks];
-  std::uint16_t chunkOf[kSegmentChunks];
-};
-
-// Where a segment's collecting stands. Kept apart from the byte arrays (in
-// registers): stores through byte pointers could alias them otherwise.
-struct ExactCount {
-  std::size_t lanes = 0;     // lanes collected
-  std::size_t chunks = 0;    // chunks blended
-  std::size_t nonEmpty = 0;  // entries of lanesOf / chunkOf
-};
-
 // Weight pairs for the mask blend. Byte pair j of the low (high) half of
 // chunk c is (255 - m, m) of the pixel that owns byte 16 * (j / 8) + j % 8
 // (+ 8) of the chunk, the order in which unpacklo (unpackhi) pairs the
@@ -186,6 +158,28 @@ constexpr MaskWeightIndex MakeMaskWeightIndex() {
 
 constexpr MaskWeightIndex kMaskWeightIndex = MakeMaskWeightIndex();
 
+// The double formula, as written, for eight of the lanes gathered at the
+// front of oc, lc, mc (those from 8g on): trunc(layer * (1.0 - w) + out * w)
+// with w = m / 255.0. w is built exactly: m / 255 is 0.mmmmmmmm... in base
+// 256, so the 64-bit integer m * 0x0101010101010101 holds its first 64 bits
+// and the set low bit stands for the (non-zero) rest; converting rounds it
+// to the correctly rounded quotient, and scaling by 2^-64 is exact. (m = 0
+// and 255 come out exact too.) The eight results are the low 8 bytes.
+OVL_AVX512 inline __m128i MaskGroupInDoubles(__m512i oc, __m512i lc, __m512i mc, int g) {
+  const __mmask64 lowByte = _cvtu64_mask64(0x0101010101010101ull);
+  // Qword j takes gathered byte 8g + j.
+  const __m512i index = _mm512_add_epi8(
+      _mm512_set_epi64(0x0707070707070707ll, 0x0606060606060606ll, 0x0505050505050505ll, 0x0404040404040404ll,
+                       0x0303030303030303ll, 0x0202020202020202ll, 0x0101010101010101ll, 0x0000000000000000ll),
+      _mm512_set1_epi8(static_cast<char>(8 * g)));
+  const __m512d od = _mm512_cvtepu64_pd(_mm512_maskz_permutexvar_epi8(lowByte, index, oc));
+  const __m512d ld = _mm512_cvtepu64_pd(_mm512_maskz_permutexvar_epi8(lowByte, index, lc));
+  const __m512i mRepeated = _mm512_or_si512(_mm512_permutexvar_epi8(index, mc), _mm512_set1_epi64(1));
+  const __m512d w = _mm512_mul_pd(_mm512_cvtepu64_pd(mRepeated), _mm512_set1_pd(0x1p-64));
+  const __m512d sum = _mm512_add_pd(_mm512_mul_pd(ld, _mm512_sub_pd(_mm512_set1_pd(1.0), w)), _mm512_mul_pd(od, w));
+  return _mm256_cvtepi32_epi8(_mm512_cvttpd_epu32(sum));
+}
+
 // One 64-byte chunk (c = 0, 1, 2 of 64 pixels) of a mask run, in 16-bit
 // lanes: with the bytes taken as signed (p - 128), maddubs of the weight
 // pairs and the (layer, out) pairs gives
@@ -193,11 +187,14 @@ constexpr MaskWeightIndex kMaskWeightIndex = MakeMaskWeightIndex();
 // N = l * (255 - m) + o * m, never outside a signed 16-bit lane. With
 // N = 255k + r (0 <= r < 255), (N + 1) * 257 = 65536k + 257(r + 1) - k, so
 // its high half is k = floor(N / 255) and its low half is at most 257
-// exactly when r = 0. Such lanes (for m = 0 and 255 the integers are exact
-// too) are appended to `exact`.
+// exactly when r = 0. Those lanes (unless m is 0 or 255, where the
+// integers are exact too) are redone in doubles (see blend_arithmetic.h).
+// About one byte in fifty is such a lane, so most chunks hold one: every
+// chunk gathers its lanes and redoes a group of eight, with no branch on
+// the pixels but the rare one for more than eight.
 template <bool kWhole>
 OVL_AVX512 inline void MaskChunk(std::uint8_t* out, const std::uint8_t* layer, int c, __m512i m,
-                                 __m512i mInverse, __mmask64 k, ExactLanes& exact, ExactCount& n) {
+                                 __m512i mInverse, __mmask64 k) {
   const __m512i bias = _mm512_set1_epi16(32640 + 1);
   const __m512i w257 = _mm512_set1_epi16(257);
   const __m512i flip = _mm512_set1_epi8(static_cast<char>(0x80));
@@ -210,107 +207,48 @@ OVL_AVX512 inline void MaskChunk(std::uint8_t* out, const std::uint8_t* layer, i
   // N + 1 per lane.
   const __m512i nLow = _mm512_add_epi16(_mm512_maddubs_epi16(wLow, _mm512_unpacklo_epi8(lSigned, oSigned)), bias);
   const __m512i nHigh = _mm512_add_epi16(_mm512_maddubs_epi16(wHigh, _mm512_unpackhi_epi8(lSigned, oSigned)), bias);
-  const __m512i q = _mm512_packus_epi16(_mm512_mulhi_epu16(nLow, w257), _mm512_mulhi_epu16(nHigh, w257));
+  __m512i q = _mm512_packus_epi16(_mm512_mulhi_epu16(nLow, w257), _mm512_mulhi_epu16(nHigh, w257));
+  const std::uint32_t exactLow = _cvtmask32_u32(_mm512_cmple_epu16_mask(_mm512_mullo_epi16(nLow, w257), w257));
+  const std::uint32_t exactHigh = _cvtmask32_u32(_mm512_cmple_epu16_mask(_mm512_mullo_epi16(nHigh, w257), w257));
+  // Word masks to byte order: unpacklo and unpackhi take eight bytes of each 16 in turn.
+  const __m512i mBytes = _mm512_permutexvar_epi8(_mm512_loadu_si512(kPixelOfByte + 64 * c), m);
+  const __mmask64 lanes = _cvtu64_mask64(
+      (_pdep_u64(exactLow, 0x00FF00FF00FF00FFull) | _pdep_u64(exactHigh, 0xFF00FF00FF00FF00ull)) &
+      _cvtmask64_u64(k & _mm512_test_epi8_mask(_mm512_add_epi8(mBytes, _mm512_set1_epi8(1)), _mm512_set1_epi8(-2))));
+  const __m512i oc = _mm512_maskz_compress_epi8(lanes, o);
+  const __m512i lc = _mm512_maskz_compress_epi8(lanes, l);
+  const __m512i mc = _mm512_maskz_compress_epi8(lanes, mBytes);
+  __m512i redone = _mm512_castsi128_si512(MaskGroupInDoubles(oc, lc, mc, 0));
+  const int count = static_cast<int>(_mm_popcnt_u64(_cvtmask64_u64(lanes)));
+  for (int g = 1; 8 * g < count; ++g) {
+    redone = _mm512_mask_broadcastq_epi64(redone, static_cast<__mmask8>(1u << g), MaskGroupInDoubles(oc, lc, mc, g));
+  }
+  q = _mm512_mask_expand_epi8(q, lanes, redone);
   if (kWhole) {
     _mm512_storeu_si512(out, q);
   } else {
     _mm512_mask_storeu_epi8(out, k, q);
   }
-  const std::uint32_t exactLow = _cvtmask32_u32(_mm512_cmple_epu16_mask(_mm512_mullo_epi16(nLow, w257), w257));
-  const std::uint32_t exactHigh = _cvtmask32_u32(_mm512_cmple_epu16_mask(_mm512_mullo_epi16(nHigh, w257), w257));
-  // Word masks to byte order: unpacklo and unpackhi take eight bytes of each 16 in turn.
-  const __m512i mBytes = _mm512_permutexvar_epi8(_mm512_loadu_si512(kPixelOfByte + 64 * c), m);
-  const std::uint64_t lanes = (_pdep_u64(exactLow, 0x00FF00FF00FF00FFull) | _pdep_u64(exactHigh, 0xFF00FF00FF00FF00ull)) &
-                              _cvtmask64_u64(k & _mm512_test_epi8_mask(_mm512_add_epi8(mBytes, _mm512_set1_epi8(1)),
-                                                                        _mm512_set1_epi8(-2)));
-  const __mmask64 pick = _cvtu64_mask64(lanes);
-  const __m512i oPicked = _mm512_maskz_compress_epi8(pick, o);
-  const __m512i lPicked = _mm512_maskz_compress_epi8(pick, l);
-  const __m512i mPicked = _mm512_maskz_compress_epi8(pick, mBytes);
-  const std::size_t picked = static_cast<std::size_t>(_mm_popcnt_u64(lanes));
-  if (picked <= 16) {  // the usual case: a few lanes, so store only a quarter vector
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(exact.out + n.lanes), _mm512_castsi512_si128(oPicked));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(exact.layer + n.lanes), _mm512_castsi512_si128(lPicked));
-    _mm_storeu_si128(reinterpret_cast<__m128i*>(exact.mask + n.lanes), _mm512_castsi512_si128(mPicked));
-  } else {
-    _mm512_storeu_si512(exact.out + n.lanes, oPicked);
-    _mm512_storeu_si512(exact.layer + n.lanes, lPicked);
-    _mm512_storeu_si512(exact.mask + n.lanes, mPicked);
-  }
-  n.lanes += picked;
-  exact.lanesOf[n.nonEmpty] = lanes;
-  exact.chunkOf[n.nonEmpty] = static_cast<std::uint16_t>(n.chunks);
-  n.nonEmpty += lanes != 0;
-  n.chunks += 1;
 }
 
-// The double formula, as written, for the collected lanes:
-// trunc(layer * (1.0 - w) + out * w) with w = m / 255.0, eight lanes at a
-// time. w is built exactly: m / 255 is 0.mmmmmmmm... in base 256, so the
-// 64-bit integer m * 0x0101010101010101 holds its first 64 bits and the
-// set low bit stands for the (non-zero) rest; converting rounds it to the
-// correctly rounded quotient, and scaling by 2^-64 is exact.
-OVL_AVX512 void RedoExactLanes(ExactLanes& exact, std::size_t count) {
-  const __m512d one = _mm512_set1_pd(1.0);
-  const __m512d scale = _mm512_set1_pd(0x1p-64);
-  const __m512i sticky = _mm512_set1_epi64(1);
-  // Byte j of every 16 taken from byte j / 8 of its qword pair: a broadcast
-  // of eight mask values becomes each value repeated through its qword.
-  const __m512i repeat = _mm512_set_epi64(0x0707070707070707ll, 0x0606060606060606ll, 0x0505050505050505ll,
-                                          0x0404040404040404ll, 0x0303030303030303ll, 0x0202020202020202ll,
-                                          0x0101010101010101ll, 0x0000000000000000ll);
-  for (std::size_t g = 0; g < count; g += 8) {
-    const __m512d od = _mm512_cvtepu64_pd(_mm512_cvtepu8_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(exact.out + g))));
-    const __m512d ld = _mm512_cvtepu64_pd(_mm512_cvtepu8_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(exact.layer + g))));
-    const __m512i mEight = _mm512_broadcastq_epi64(_mm_loadl_epi64(reinterpret_cast<const __m128i*>(exact.mask + g)));
-    const __m512i mRepeated = _mm512_permutexvar_epi8(repeat, mEight);
-    const __m512d w = _mm512_mul_pd(_mm512_cvtepu64_pd(_mm512_or_si512(mRepeated, sticky)), scale);
-    const __m512d sum = _mm512_add_pd(_mm512_mul_pd(ld, _mm512_sub_pd(one, w)), _mm512_mul_pd(od, w));
-    _mm_storel_epi64(reinterpret_cast<__m128i*>(exact.result + g), _mm256_cvtepi32_epi8(_mm512_cvttpd_epu32(sum)));
-  }
-}
-
-// Writes the redone lanes over the segment's integer results.
-OVL_AVX512 void StoreExactLanes(std::uint8_t* segment, const ExactLanes& exact, std::size_t nonEmpty) {
-  std::size_t taken = 0;
-  for (std::size_t n = 0; n < nonEmpty; ++n) {
-    const __mmask64 lanes = _cvtu64_mask64(exact.lanesOf[n]);
-    const __m512i results = _mm512_maskz_expand_epi8(lanes, _mm512_loadu_si512(exact.result + taken));
-    _mm512_mask_storeu_epi8(segment + 64 * static_cast<std::size_t>(exact.chunkOf[n]), lanes, results);
-    taken += static_cast<std::size_t>(_mm_popcnt_u64(exact.lanesOf[n]));
-  }
-}
-
-// Sixty-four pixels (192 bytes, 64 mask values) per step, the last step
-// masked, in segments whose collected lanes are redone before the next.
+// Sixty-four pixels (192 bytes, 64 mask values) per step; the last step masked.
 OVL_AVX512 void MaskAvx512(std::uint8_t* out, const std::uint8_t* layer, const std::uint8_t* mask,
                            std::size_t pixels) {
   const __m512i ones = _mm512_set1_epi8(-1);
   const __mmask64 all = _cvtu64_mask64(~0ull);
-  ExactLanes exact;
-  for (std::size_t start = 0; start < pixels; start += kSegmentPixels) {
-    const std::size_t end = pixels - start < kSegmentPixels ? pixels : start + kSegmentPixels;
-    ExactCount n;
-    std::size_t i = start;
-    for (; i + 64 <= end; i += 64) {
-      const __m512i m = _mm512_loadu_si512(mask + i);
-      const __m512i mInverse = _mm512_xor_si512(m, ones);
-      for (int c = 0; c < 3; ++c) {
-        MaskChunk<true>(out + 3 * i + 64 * c, layer + 3 * i + 64 * c, c, m, mInverse, all, exact, n);
-      }
-    }
-    if (i < end) {
-      const std::size_t bytes = 3 * (end - i);
-      const __m512i m = _mm512_maskz_loadu_epi8(_cvtu64_mask64(LowBits(end - i)), mask + i);
-      const __m512i mInverse = _mm512_xor_si512(m, ones);
-      for (int c = 0; 64 * static_cast<std::size_t>(c) < bytes; ++c) {
-        MaskChunk<false>(out + 3 * i + 64 * c, layer + 3 * i + 64 * c, c, m, mInverse,
-                         _cvtu64_mask64(LowBits(bytes - 64 * c)), exact, n);
-      }
-    }
-    if (n.lanes != 0) {
-      RedoExactLanes(exact, n.lanes);
-      StoreExactLanes(out + 3 * start, exact, n.nonEmpty);
+  std::size_t i = 0;
+  for (; i + 64 <= pixels; i += 64) {
+    const __m512i m = _mm512_loadu_si512(mask + i);
+    const __m512i mInverse = _mm512_xor_si512(m, ones);
+    for (int c = 0; c < 3; ++c) MaskChunk<true>(out + 3 * i + 64 * c, layer + 3 * i + 64 * c, c, m, mInverse, all);
+  }
+  if (i < pixels) {
+    const std::size_t bytes = 3 * (pixels - i);
+    const __m512i m = _mm512_maskz_loadu_epi8(_cvtu64_mask64(LowBits(pixels - i)), mask + i);
+    const __m512i mInverse = _mm512_xor_si512(m, ones);
+    for (int c = 0; 64 * static_cast<std::size_t>(c) < bytes; ++c) {
+      MaskChunk<false>(out + 3 * i + 64 * c, layer + 3 * i + 64 * c, c, m, mInverse,
+                       _cvtu64_mask64(LowBits(bytes - 64 * c)));
     }
   }
 }
