@@ -23,7 +23,7 @@ enum class LayerMode { Copy, ColorKey, Opacity, Mask };
 // set but no mask is loaded).
 LayerMode ChooseLayerMode(const LayerSettings& layer);
 
-// One layer, ready to draw. `mode` is the effective operation: settings that
+// One layer, ready to draw. `op` is the effective operation: settings that
 // cannot change a byte (opacity level 0, a key no pixel can match, a key on a
 // one-colour picture) are folded into Copy or Skip here.
 struct LayerPlan {
@@ -32,13 +32,14 @@ struct LayerPlan {
   ConstRgbView picture;
   std::int32_t left = 0, top = 0, right = 0, bottom = 0;  // frame pixels, right/bottom exclusive
   const RegionSpans* region = nullptr;
-  std::size_t bandsLeft = std::numeric_limits<std::size_t>::max();  // bands [0, bandsLeft) may still be drawn; rows only move up
+  // Region bands [0, bandsLeft) may still be drawn (strips move up the frame).
+  std::size_t bandsLeft = std::numeric_limits<std::size_t>::max();
   std::uint32_t key = 0;
   std::uint8_t level = 0;
   MaskView mask;
   const std::uint8_t* maskTable = nullptr;  // Mask through PassKernels::maskTable (one colour over black)
 
-  // Every byte of rows top..bottom-1 is replaced by the layer alone, so what
+  // Every byte of rows y0..y1-1 is replaced by the layer alone, so what
   // lies beneath there never shows.
   bool CoversRows(std::int32_t frameWidth, std::int32_t y0, std::int32_t y1) const {
     return op == Op::Copy && region == nullptr && left == 0 && right == frameWidth && top <= y0 &&

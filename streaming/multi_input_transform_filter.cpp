@@ -27,12 +27,13 @@ CMultipleInputPinTransformFilter::CMultipleInputPinTransformFilter(const TCHAR* 
 }
 
 CMultipleInputPinTransformFilter::~CMultipleInputPinTransformFilter() {
+  // The output pin first: its seeking pass-throughs point at the input pins.
+  delete m_pOutputPin;
+  m_pOutputPin = nullptr;
   for (CMuxTransformInputPin*& pin : m_apInputPins) {
     delete pin;
     pin = nullptr;
   }
-  delete m_pOutputPin;
-  m_pOutputPin = nullptr;
   if (m_evStop != nullptr) CloseHandle(m_evStop);
 }
 

@@ -1,5 +1,7 @@
 #include "streaming/mux_dynamic_output_pin.h"
 
+#include <utility>
+
 #include "streaming/multi_input_transform_filter.h"
 #include "streaming/mux_transform_input_pin.h"
 
@@ -7,10 +9,241 @@ CMuxDynamicOutputPin::CMuxDynamicOutputPin(const TCHAR* objectName, CMultipleInp
                                            HRESULT* phr, LPCWSTR name)
     : CDynamicOutputPin(objectName, filter, filter->FilterLock(), phr, name), m_pFilter(filter) {}
 
-CMuxDynamicOutputPin::~CMuxDynamicOutputPin() = default;
+CMuxDynamicOutputPin::~CMuxDynamicOutputPin() {
+  for (IUnknown*& passThru : m_apPosPassThru) {
+    if (passThru != nullptr) passThru->Release();
+    passThru = nullptr;
+  }
+  for (IUnknown* passThru : m_retiredPassThrus) passThru->Release();
+}
 
 HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
+  CheckPointer(ppv, E_POINTER);
+  if (IsEqualIID(riid, IID_IMediaSeeking)) {
+    *ppv = nullptr;
+    const HRESULT hr = CreatePassThroughs();
+    if (FAILED(hr)) return hr;
+    return GetInterface(static_cast<IMediaSeeking*>(this), ppv);
+  }
+  if (IsEqualIID(riid, IID_IMediaPosition)) {
+    // Entirely the main input's upstream.
+    *ppv = nullptr;
+    const HRESULT hr = CreatePassThroughs();
+    if (FAILED(hr)) return hr;
+    IUnknown* main = TakePassThrough(0);
+    if (main == nullptr) return E_NOINTERFACE;
+    const HRESULT got = main->QueryInterface(riid, ppv);
+    main->Release();
+    return got;
+  }
   return CDynamicOutputPin::NonDelegatingQueryInterface(riid, ppv);
+}
+
+// --- pass-throughs ---
+
+HRESULT CMuxDynamicOutputPin::CreatePassThroughs() {
+  const int count = m_pFilter->InputPinCount();
+  for (int i = 0; i < count && i < kMaxInputs; ++i) {
+    CMuxTransformInputPin* input = m_pFilter->InputPin(i);
+    if (input == nullptr) continue;
+    {
+      CAutoLock lock(&m_csSeeking);
+      if (m_apPosPassThru[i] != nullptr) continue;
+    }
+    // Made outside the table lock (it calls into the platform), aggregated:
+    // the interfaces it hands out count references on this pin.
+    IUnknown* inner = nullptr;
+    HRESULT hr = CoCreateInstance(CLSID_SeekingPassThru, GetOwner(), CLSCTX_INPROC_SERVER, IID_IUnknown,
+                                  reinterpret_cast<void**>(&inner));
+    if (FAILED(hr)) return hr;
+    ISeekingPassThru* init = nullptr;
+    hr = inner->QueryInterface(IID_ISeekingPassThru, reinterpret_cast<void**>(&init));
+    if (SUCCEEDED(hr)) {
+      hr = init->Init(FALSE, static_cast<IPin*>(input));
+      init->Release();
+    }
+    if (SUCCEEDED(hr)) {
+      CAutoLock lock(&m_csSeeking);
+      if (m_apPosPassThru[i] == nullptr) std::swap(m_apPosPassThru[i], inner);  // else another query was first
+    }
+    if (inner != nullptr) inner->Release();
+    if (FAILED(hr)) return hr;
+  }
+  return S_OK;
+}
+
+void CMuxDynamicOutputPin::ReleasePassThrough(int inputIndex) {
+  if (inputIndex < 0 || inputIndex >= kMaxInputs) return;
+  CAutoLock lock(&m_csSeeking);
+  if (m_apPosPassThru[inputIndex] == nullptr) return;
+  m_retiredPassThrus.push_back(m_apPosPassThru[inputIndex]);
+  m_apPosPassThru[inputIndex] = nullptr;
+}
+
+IUnknown* CMuxDynamicOutputPin::TakePassThrough(int index) {
+  CAutoLock lock(&m_csSeeking);
+  IUnknown* passThru = index >= 0 && index < kMaxInputs ? m_apPosPassThru[index] : nullptr;
+  if (passThru != nullptr) passThru->AddRef();
+  return passThru;
+}
+
+IMediaSeeking* CMuxDynamicOutputPin::UpstreamSeeking(int index) {
+  IUnknown* passThru = TakePassThrough(index);
+  if (passThru == nullptr) return nullptr;
+  IMediaSeeking* seeking = nullptr;
+  if (FAILED(passThru->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)))) seeking = nullptr;
+  // The interface's references go to this pin (the outer object); the table
+  // keeps the pass-through itself alive, or the retired list does.
+  passThru->Release();
+  return seeking;
+}
+
+// No lock of ours is held while upstream is called: the pass-through asks
+// our input pin for its peer (the filter lock), and renderers ask for
+// positions from inside deliveries that run under the filter lock (end of
+// stream), so a lock held here would close a cycle.
+template <class F>
+HRESULT CMuxDynamicOutputPin::ForwardToMain(F&& call) {
+  IMediaSeeking* seeking = UpstreamSeeking(0);
+  if (seeking == nullptr) return E_NOTIMPL;
+  const HRESULT hr = call(seeking);
+  seeking->Release();
+  return hr;
+}
+
+// --- IMediaSeeking: queries and most settings go to the main input's upstream ---
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetCapabilities(DWORD* capabilities) {
+  return ForwardToMain([&](IMediaSeeking* s) { return s->GetCapabilities(capabilities); });
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::CheckCapabilities(DWORD* capabilities) {
+  return ForwardToMain([&](IMediaSeeking* s) { return s->CheckCapabilities(capabilities); });
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::IsFormatSupported(const GUID* format) {
+  return ForwardToMain([&](IMediaSeeking* s) { return s->IsFormatSupported(format); });
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::QueryPreferredFormat(GUID* format) {
+  return ForwardToMain([&](IMediaSeeking* s) { return s->QueryPreferredFormat(format); });
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetTimeFormat(GUID* format) {
+  return ForwardToMain([&](IMediaSeeking* s) { return s->GetTimeFormat(format); });
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::IsUsingTimeFormat(const GUID* format) {
+  return ForwardToMain([&](IMediaSeeking* s) { return s->IsUsingTimeFormat(format); });
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetDuration(LONGLONG* duration) {
+  return ForwardToMain([&](IMediaSeeking* s) { return s->GetDuration(duration); });
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetStopPosition(LONGLONG* stop) {
+  return ForwardToMain([&](IMediaSeeking* s) { return s->GetStopPosition(stop); });
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetCurrentPosition(LONGLONG* current) {
+  return ForwardToMain([&](IMediaSeeking* s) { return s->GetCurrentPosition(current); });
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat,
+                                                                  LONGLONG source, const GUID* sourceFormat) {
+  return ForwardToMain(
+      [&](IMediaSeeking* s) { return s->ConvertTimeFormat(target, targetFormat, source, sourceFormat); });
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetPositions(LONGLONG* current, LONGLONG* stop) {
+  return ForwardToMain([&](IMediaSeeking* s) { return s->GetPositions(current, stop); });
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetAvailable(LONGLONG* earliest, LONGLONG* latest) {
+  return ForwardToMain([&](IMediaSeeking* s) { return s->GetAvailable(earliest, latest); });
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetRate(double* rate) {
+  return ForwardToMain([&](IMediaSeeking* s) { return s->GetRate(rate); });
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetPreroll(LONGLONG* preroll) {
+  return ForwardToMain([&](IMediaSeeking* s) { return s->GetPreroll(preroll); });
+}
+
+// A position change runs while streaming threads may be parked in the
+// inputs, and upstream filters call back into the inputs (flushes, new
+// segments) from inside it.
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::SetRate(double rate) {
+  IMediaSeeking* seeking = UpstreamSeeking(0);
+  if (seeking == nullptr) return E_NOTIMPL;
+  const HRESULT hr = seeking->SetRate(rate);
+  seeking->Release();
+  return hr;
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::SetTimeFormat(const GUID* format) {
+  IUnknown* main = TakePassThrough(0);
+  if (main == nullptr) return E_NOTIMPL;
+  main->Release();
+  // Every connected input switches; the answer is the last one's, so a
+  // format the second source refuses fails the call.
+  HRESULT result = E_NOTIMPL;
+  for (int i = 0; i < m_pFilter->InputPinCount() && i < kMaxInputs; ++i) {
+    CMuxTransformInputPin* input = m_pFilter->InputPin(i);
+    if (input == nullptr || !input->IsConnected()) continue;
+    IMediaSeeking* seeking = UpstreamSeeking(i);
+    if (seeking == nullptr) {
+      if (i == 0) return E_NOTIMPL;
+      continue;
+    }
+    result = seeking->SetTimeFormat(format);
+    seeking->Release();
+  }
+  return result;
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
+                                                             DWORD stopFlags) {
+  IUnknown* main = TakePassThrough(0);
+  if (main == nullptr) return E_NOTIMPL;
+  main->Release();
+  // The other inputs get the positions as requested, not what the main
+  // input's upstream writes back (AM_SEEKING_ReturnTime).
+  const LONGLONG requestedCurrent = current != nullptr ? *current : 0;
+  const LONGLONG requestedStop = stop != nullptr ? *stop : 0;
+
+  // Parked input threads wake and drop what arrives until the change is done.
+  m_pFilter->BeginSeek();
+  HRESULT result = S_OK;
+  for (int i = 0; i < m_pFilter->InputPinCount() && i < kMaxInputs; ++i) {
+    CMuxTransformInputPin* input = m_pFilter->InputPin(i);
+    if (input == nullptr || !input->IsConnected()) continue;
+    IMediaSeeking* seeking = UpstreamSeeking(i);
+    if (seeking == nullptr) {
+      result = E_NOTIMPL;
+      break;
+    }
+    // Without a current position the inputs are still told, but their
+    // answers do not count. (A non-null pointer is taken as readable.)
+    if (current != nullptr) {
+      HRESULT hr;
+      if (i == 0) {
+        hr = seeking->SetPositions(current, currentFlags, stop, stopFlags);
+      } else {
+        LONGLONG localCurrent = requestedCurrent;
+        LONGLONG localStop = requestedStop;
+        hr = seeking->SetPositions(&localCurrent, currentFlags, &localStop, stopFlags);
+      }
+      if (hr != S_OK && result == S_OK) result = hr;
+    } else {
+      seeking->SetPositions(current, currentFlags, stop, stopFlags);  // result deliberately not used
+    }
+    seeking->Release();
+  }
+  m_pFilter->EndSeek();
+  return result;
 }
 
 HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::QueryId(LPWSTR* id) {

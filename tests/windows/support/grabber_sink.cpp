@@ -47,10 +47,29 @@ class GrabberSink::Callback : public ISampleGrabberCB {
     frame.preroll = sample->IsPreroll() == S_OK;
     std::lock_guard<std::mutex> guard(m_mutex);
     m_frames.push_back(std::move(frame));
+    if (m_keep > 0) {
+      --m_keep;
+      sample->AddRef();
+      m_kept.push_back(sample);
+    }
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
-  virtual ~Callback() = default;
+  virtual ~Callback() { ReleaseKept(); }
+
+  void Keep(std::size_t count) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    m_keep = count;
+  }
+  void ReleaseKept() {
+    std::vector<IMediaSample*> kept;
+    {
+      std::lock_guard<std::mutex> guard(m_mutex);
+      kept.swap(m_kept);
+      m_keep = 0;
+    }
+    for (IMediaSample* sample : kept) sample->Release();
+  }
 
   std::vector<CapturedFrame> Frames() {
     std::lock_guard<std::mutex> guard(m_mutex);
@@ -61,6 +80,8 @@ class GrabberSink::Callback : public ISampleGrabberCB {
   volatile LONG m_refs = 1;
   std::mutex m_mutex;
   std::vector<CapturedFrame> m_frames;
+  std::size_t m_keep = 0;
+  std::vector<IMediaSample*> m_kept;  // references held
 };
 
 GrabberSink::~GrabberSink() {
@@ -97,6 +118,14 @@ HRESULT GrabberSink::ConnectFrom(IGraphBuilder* graph, IPin* upstream) {
   HRESULT hr = graph->ConnectDirect(upstream, grabberIn.Get(), nullptr);
   if (FAILED(hr)) return hr;
   return graph->ConnectDirect(grabberOut.Get(), rendererIn.Get(), nullptr);
+}
+
+void GrabberSink::KeepSamples(std::size_t count) {
+  if (m_callback != nullptr) m_callback->Keep(count);
+}
+
+void GrabberSink::ReleaseKept() {
+  if (m_callback != nullptr) m_callback->ReleaseKept();
 }
 
 std::vector<CapturedFrame> GrabberSink::Frames() const {

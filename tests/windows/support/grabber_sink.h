@@ -35,6 +35,10 @@ class GrabberSink {
   // grabber offers its output types only once its input is connected).
   HRESULT ConnectFrom(IGraphBuilder* graph, IPin* upstream);
   std::vector<CapturedFrame> Frames() const;
+  // Keeps a reference to each of the next `count` samples (their buffers
+  // stay in use, so the upstream allocator can run dry) until ReleaseKept.
+  void KeepSamples(std::size_t count);
+  void ReleaseKept();
 
  private:
   class Callback;

@@ -10,8 +10,17 @@
 // The output pin is a CDynamicOutputPin: every delivery is bracketed by
 // StartUsingOutputPin/StopUsingOutputPin and the pin can be blocked through
 // IPinFlowControl. It needs a graph with IGraphConfig to become active.
+//
+// Optionally (EnableSeeking) the pin answers IMediaSeeking like a seekable
+// file source: a change of position flushes downstream from the caller's
+// thread, waits for the streaming thread to come back, and streaming goes on
+// from the new position after a new segment. Without a generated stream the
+// script stays as it is and only the flush happens. A generated stream
+// (SetStream) delivers numbered frames at a fixed rate, after the script,
+// from the current position to the stop position, then end of stream.
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <thread>
@@ -42,11 +51,77 @@ LONG Rgb24FrameBytes(LONG width, LONG height);
 // Deterministic pixel bytes that differ from frame to frame.
 std::vector<BYTE> PatternFrame(LONG width, LONG height, int seed);
 
+// Frames of a generated stream: frame n of a stream tagged `tag` is one solid
+// colour (blue n & 0xFF, green n >> 8, red tag), so that a composed picture
+// tells which frame of which stream it shows.
+struct GeneratedStream {
+  REFERENCE_TIME frameDuration = 400000;
+  LONGLONG frameCount = 0;  // the stream's length; its duration is frameCount * frameDuration
+  BYTE tag = 0;
+};
+void FillStreamFrame(BYTE tag, LONGLONG index, BYTE* data, LONG bytes);
+// The stream frame a 24-bit pixel shows, when it is one: false otherwise.
+bool DecodeStreamPixel(const BYTE* pixel, BYTE* tag, LONGLONG* index);
+
+// One IMediaSeeking::SetPositions call as the source received it.
+struct SeekCall {
+  bool hasCurrent = false;
+  LONGLONG current = 0;
+  DWORD currentFlags = 0;
+  bool hasStop = false;
+  LONGLONG stop = 0;
+  DWORD stopFlags = 0;
+};
+
 class CScriptedSource;
 
-class CScriptedSourcePin : public CDynamicOutputPin {
+class CScriptedSourcePin : public CDynamicOutputPin, public IMediaSeeking, public IMediaPosition {
  public:
   CScriptedSourcePin(CScriptedSource* filter, CCritSec* lock, HRESULT* phr);
+
+  DECLARE_IUNKNOWN
+  // IMediaSeeking and IMediaPosition only once the source enables seeking.
+  HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
+
+  // IMediaSeeking, answered by the source.
+  HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD* capabilities) override;
+  HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD* capabilities) override;
+  HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID* format) override;
+  HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID* format) override;
+  HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID* format) override;
+  HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID* format) override;
+  HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID* format) override;
+  HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG* duration) override;
+  HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG* stop) override;
+  HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG* current) override;
+  HRESULT STDMETHODCALLTYPE ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
+                                              const GUID* sourceFormat) override;
+  HRESULT STDMETHODCALLTYPE SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
+                                         DWORD stopFlags) override;
+  HRESULT STDMETHODCALLTYPE GetPositions(LONGLONG* current, LONGLONG* stop) override;
+  HRESULT STDMETHODCALLTYPE GetAvailable(LONGLONG* earliest, LONGLONG* latest) override;
+  HRESULT STDMETHODCALLTYPE SetRate(double rate) override;
+  HRESULT STDMETHODCALLTYPE GetRate(double* rate) override;
+  HRESULT STDMETHODCALLTYPE GetPreroll(LONGLONG* preroll) override;
+
+  // IMediaPosition, in seconds over the same positions (no automation).
+  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
+  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
+    return E_NOTIMPL;
+  }
+  HRESULT STDMETHODCALLTYPE get_Duration(REFTIME* length) override;
+  HRESULT STDMETHODCALLTYPE put_CurrentPosition(REFTIME time) override;
+  HRESULT STDMETHODCALLTYPE get_CurrentPosition(REFTIME* time) override;
+  HRESULT STDMETHODCALLTYPE get_StopTime(REFTIME* time) override;
+  HRESULT STDMETHODCALLTYPE put_StopTime(REFTIME time) override;
+  HRESULT STDMETHODCALLTYPE get_PrerollTime(REFTIME* time) override;
+  HRESULT STDMETHODCALLTYPE put_PrerollTime(REFTIME) override { return E_NOTIMPL; }
+  HRESULT STDMETHODCALLTYPE put_Rate(double rate) override { return SetRate(rate); }
+  HRESULT STDMETHODCALLTYPE get_Rate(double* rate) override { return GetRate(rate); }
+  HRESULT STDMETHODCALLTYPE CanSeekForward(LONG* can) override;
+  HRESULT STDMETHODCALLTYPE CanSeekBackward(LONG* can) override;
 
   HRESULT CheckMediaType(const CMediaType* type) override;
   HRESULT GetMediaType(int position, CMediaType* type) override;
@@ -83,6 +158,29 @@ class CScriptedSource : public CBaseFilter {
   const CMediaType& FrameType() const { return m_type; }
   LONG FrameBytes() const;
 
+  // --- set-up, before the pin connects ---
+  // The AvgTimePerFrame the media type announces (400000 unless set).
+  void SetFrameDuration(REFERENCE_TIME duration);
+  // A generated stream (its frame duration becomes the type's); the position
+  // goes back to its start.
+  void SetStream(const GeneratedStream& stream);
+  // Whether the pin offers IMediaSeeking, and whether it knows frame numbers
+  // as a time format besides media time.
+  void EnableSeeking(bool frameFormat = false);
+
+  // --- seeking (also reached through the pin's IMediaSeeking) ---
+  // Called at the start of every SetPositions, on the caller's thread.
+  void SetSeekHook(std::function<void()> hook);
+  std::vector<SeekCall> SeekCalls();
+  // Begin-flush downstream from the calling thread, waits until the
+  // streaming thread is back from what it was doing, then end-flush; the
+  // script and the stream position stay. S_OK or the first failure.
+  HRESULT Flush();
+  // Waits until the generated stream has sent its end of stream; false on timeout.
+  bool WaitUntilStreamEnded(DWORD timeoutMs);
+  // Frames of the generated stream delivered so far (any result).
+  LONGLONG StreamFramesDelivered();
+
   // CBaseFilter
   int GetPinCount() override { return 1; }
   CBasePin* GetPin(int n) override { return n == 0 ? m_pin.get() : nullptr; }
@@ -93,6 +191,7 @@ class CScriptedSource : public CBaseFilter {
   HRESULT STDMETHODCALLTYPE Stop() override;
 
  private:
+  friend class CScriptedSourcePin;
   enum class Kind { Sample, EndOfStream, BeginFlush, EndFlush, NewSegment };
   struct Command {
     Kind kind;
@@ -109,6 +208,17 @@ class CScriptedSource : public CBaseFilter {
   void StreamingLoop();
   HRESULT Execute(const Command& command);
   HRESULT DeliverSample(const ScriptedSample& sample);
+  // With m_mutex held: whether the generated stream has something to send.
+  bool StreamHasWork() const;
+  void RunStreamStep();
+  HRESULT DeliverStreamFrame(LONGLONG index, REFERENCE_TIME segmentStart);
+  // Flushes downstream around `change`, with the streaming thread held.
+  HRESULT FlushAround(const std::function<void()>& change);
+  REFERENCE_TIME FrameDuration() const;
+  LONGLONG DurationNow() const;  // media time
+  LONGLONG ToFormat(LONGLONG mediaTime) const;
+  LONGLONG FromFormat(LONGLONG value) const;
+  HRESULT SetPositionsImpl(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags);
 
   CCritSec m_stateLock;
   CMediaType m_type;
@@ -121,7 +231,25 @@ class CScriptedSource : public CBaseFilter {
   std::vector<HRESULT> m_results;
   bool m_busy = false;
   bool m_exit = false;
+  bool m_hold = false;  // a flush is in progress: start nothing new
   std::thread m_thread;
+
+  // Seeking and the generated stream, guarded by m_mutex.
+  bool m_seekable = false;
+  bool m_frameFormat = false;
+  GUID m_timeFormat = TIME_FORMAT_MEDIA_TIME;
+  double m_rate = 1.0;
+  std::function<void()> m_seekHook;
+  std::vector<SeekCall> m_seekCalls;
+  bool m_streaming = false;  // a generated stream is set
+  GeneratedStream m_stream;
+  LONGLONG m_nextFrame = 0;
+  REFERENCE_TIME m_segmentStart = 0;
+  REFERENCE_TIME m_stopPosition = 0;
+  bool m_segmentDue = false;
+  bool m_streamEnded = false;
+  LONGLONG m_streamFramesDelivered = 0;
+  REFERENCE_TIME m_scriptPosition = 0;  // the position of a source without a generated stream
 };
 
 }  // namespace ovl::testing
