@@ -104,7 +104,10 @@ class CScriptedSourcePin : public CDynamicOutputPin, public IMediaSeeking, publi
   HRESULT STDMETHODCALLTYPE GetRate(double* rate) override;
   HRESULT STDMETHODCALLTYPE GetPreroll(LONGLONG* preroll) override;
 
-  // IMediaPosition, in seconds over the same positions (no automation).
+  // IMediaPosition, in seconds over the same positions (no automation). A
+  // seeking pass-through downstream forwards IMediaPosition calls to this
+  // pin's own IMediaPosition, not through IMediaSeeking (Wine 8's does; a
+  // source without one answers E_NOTIMPL there).
   HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
