@@ -1,0 +1,33 @@
+#include "server/class_table.h"
+
+#include "engine/filter/overlay_filter.h"
+#include "server/class_ids.h"
+#include "server/filter_setup.h"
+#include "server/trace.h"
+#include "ui/about_page.h"
+#include "ui/overlay_property_page.h"
+
+namespace ovl::server {
+namespace {
+
+CUnknown* CALLBACK CreateOverlayFilter(LPUNKNOWN outer, HRESULT* phr) {
+  Trace("\nCVOvrLyFilter::CreateInstance");
+  return CVOvrLyFilter::CreateInstance(outer, phr);
+}
+
+}  // namespace
+
+const CFactoryTemplate kClassTable[kClassCount] = {
+    {kFilterName, &kClsidOverlayFilter, CreateOverlayFilter, nullptr, &kOverlayFilterSetup},
+    {kPropertyPageName, &kClsidPropertyPage, CVOvLyProperties::CreateInstance, nullptr, nullptr},
+    {kAboutPageName, &kClsidAboutPage, CAboutProperties::CreateInstance, nullptr, nullptr},
+};
+
+const CFactoryTemplate* FindClass(REFCLSID clsid) {
+  for (const CFactoryTemplate& entry : kClassTable) {
+    if (entry.IsClassID(clsid)) return &entry;
+  }
+  return nullptr;
+}
+
+}  // namespace ovl::server

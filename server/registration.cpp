@@ -1,0 +1,64 @@
+#include "server/registration.h"
+
+#include <string>
+
+#include "server/class_ids.h"
+#include "server/class_keys.h"
+#include "server/filter_mapper.h"
+#include "server/filter_setup.h"
+#include "server/module_path.h"
+#include "server/registry_tree.h"
+#include "server/trace.h"
+#include "server/type_library.h"
+#include "server/version_guard.h"
+
+namespace ovl::server {
+namespace {
+
+// The filter's saved settings; they go with the filter.
+constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Tern Systems, Inc.\\DShow\\Filters\\VIdevavi2";
+
+HRESULT LastErrorResult() {
+  const DWORD error = GetLastError();
+  return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;
+}
+
+}  // namespace
+
+HRESULT RegisterServer() {
+  // A newer copy installed elsewhere keeps its registration.
+  if (NewerVersionRegisteredElsewhere(kClsidOverlayFilter)) return S_OK;
+  Trace("\nDllRegisterServer");
+
+  std::wstring path;
+  if (!ModuleFilePath(&path)) return LastErrorResult();
+  HRESULT hr = WriteClassKeys(path);
+  if (SUCCEEDED(hr)) hr = UpdateFilterMapper(true);
+
+  // The category entry and the type library are extras: the filter works
+  // without them, so their failures do not fail the registration.
+  if (SUCCEEDED(hr)) RegisterInCategories(kOurCategoryMask);
+  RegisterTypeLibrary(path);
+  return hr;
+}
+
+HRESULT UnregisterServer() {
+  // Another installation owns the registration: leave all of it alone.
+  if (RegisteredToAnotherFile(kClsidOverlayFilter)) return S_OK;
+
+  // Same precondition as registering: a module that cannot name its own
+  // file cannot tell whose registration it would remove.
+  std::wstring path;
+  if (!ModuleFilePath(&path)) return LastErrorResult();
+  HRESULT hr = UpdateFilterMapper(false);
+  if (SUCCEEDED(hr)) hr = DeleteClassKeys();
+
+  if (SUCCEEDED(hr)) {
+    UnregisterFromCategories(kOurCategoryMask);
+    DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
+  }
+  UnregisterTypeLibrary();
+  return hr;
+}
+
+}  // namespace ovl::server
