@@ -14,7 +14,7 @@ CUnknown* CALLBACK CVOvrLyFilter::CreateInstance(LPUNKNOWN outer, HRESULT* phr) 
 }
 
 CVOvrLyFilter::CVOvrLyFilter(LPUNKNOWN outer, HRESULT* phr)
-    : CMultipleInputPinTransformFilter(TEXT("CVOvrLyFilter"), outer, ovl::server::kClsidOverlayFilter, phr),
+    : CMultipleInputPinTransformFilter(TEXT("TERN Video Overlay Filter (2.0)"), outer, ovl::server::kClsidOverlayFilter, phr),
       CPersistStream(GetOwner(), phr),
       COverlayFilterControl(*this, *this),
       m_host(*this),
