@@ -1,15 +1,20 @@
 #!/usr/bin/env bash
-# The main job: builds KMVVOvLy2x.dll and the sample composer for Windows,
-# then runs the composer under Wine: it loads the sample BMP logo and mask
-# through the module's own loaders, builds a GDI ellipse region and writes
-# the composite to out/composite.png.
+# The main job: builds KMVVOvLy2x.dll and the command-line composer for
+# Windows, registers the filter with regsvr32 in a private Wine prefix, and
+# composes the built-in default: colour bars as the main video, moving rings
+# as the second video (70 % opacity in an ellipse), the sample logo
+# colour-keyed on top and the background colour through a vignette mask.
+# Leaves out/composite.avi and out/composite.png.
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 scripts/install-deps.sh
-echo "== building the module and the sample composer (Windows x64)"
-scripts/build.sh windows KMVVOvLy2x ovl_compose_sample
+echo "== building the module and ovlcompose (Windows x64)"
+scripts/build.sh windows KMVVOvLy2x ovlcompose
 source scripts/wine-session.sh
+module="Z:$(echo "$root/build/windows/server/KMVVOvLy2x.dll" | tr / '\\')"
+echo "== registering $module"
+/usr/lib/wine/wine64 regsvr32 /s "$module"
+echo "== composing"
 mkdir -p out
-/usr/lib/wine/wine64 build/windows/tools/ovl_compose_sample.exe out/composite.png 'tools\samples'
-echo "== module: build/windows/server/KMVVOvLy2x.dll"
+/usr/lib/wine/wine64 build/windows/tools/ovlcompose.exe --out 'out\composite.avi' --png 'out\composite.png' "$@"
