@@ -14,7 +14,7 @@ TEST(ModuleExports, TheFourComEntryPointsAreExported) {
     EXPECT_NE(nullptr, reinterpret_cast<void*>(GetProcAddress(module, name))) << name;
   }
   using CanUnload = HRESULT(STDAPICALLTYPE*)();
-  auto canUnload = reinterpret_cast<CanUnload>(GetProcAddress(module, "DllCanUnloadNow"));
+  auto canUnload = reinterpret_cast<CanUnload>(reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
   ASSERT_NE(nullptr, canUnload);
   EXPECT_EQ(S_OK, canUnload());
   FreeLibrary(module);

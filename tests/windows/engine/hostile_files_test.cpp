@@ -65,8 +65,7 @@ class HostileFiles : public ::testing::Test {
 
   // Loads `bytes` as overlay image and as mask; checks the results and,
   // after a failure, that the good pictures are still installed.
-  void Load(const std::vector<std::uint8_t>& bytes, const std::wstring& name, HResult* imageResult = nullptr,
-            HResult* maskResult = nullptr) {
+  void Load(const std::vector<std::uint8_t>& bytes, const std::wstring& name) {
     const std::wstring path = dir.Write(name, bytes);
     const HResult image = gdi::PutOverlayImageFileName(settings, path.c_str());
     const HResult mask = gdi::PutMaskImageFileName(settings, LAYERTYPE_VIDEO1, path.c_str());
@@ -80,14 +79,20 @@ class HostileFiles : public ::testing::Test {
       // A damaged file that still decodes: its picture is complete.
       EXPECT_EQ(RgbStride(settings.OverlayImage.Width) * settings.OverlayImage.Height, settings.OverlayImage.Buffer.size());
     }
-    if (mask != kOk) EXPECT_EQ(goodMask, layer.Mask.Buffer);
-    if (imageResult) *imageResult = image;
-    if (maskResult) *maskResult = mask;
+    if (mask != kOk) {
+      EXPECT_EQ(goodMask, layer.Mask.Buffer);
+    }
     (image == kOk ? loaded : refused)++;
     (mask == kOk ? loaded : refused)++;
-    // Restore the good pictures for the next case.
-    if (image == kOk) gdi::PutOverlayImageFileName(settings, dir.Path(L"good.bmp").c_str()), goodImage = settings.OverlayImage.Buffer;
-    if (mask == kOk) gdi::PutMaskImageFileName(settings, LAYERTYPE_VIDEO1, dir.Path(L"good-mask.bmp").c_str()), goodMask = layer.Mask.Buffer;
+    // Put the good pictures back for the next case.
+    if (image == kOk) {
+      gdi::PutOverlayImageFileName(settings, dir.Path(L"good.bmp").c_str());
+      goodImage = settings.OverlayImage.Buffer;
+    }
+    if (mask == kOk) {
+      gdi::PutMaskImageFileName(settings, LAYERTYPE_VIDEO1, dir.Path(L"good-mask.bmp").c_str());
+      goodMask = layer.Mask.Buffer;
+    }
     DeleteFileW(path.c_str());
   }
 
