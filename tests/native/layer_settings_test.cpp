@@ -17,10 +17,6 @@ class RecordingHost : public SettingsHost {
     layer.RegionHandle = layer.Region == REGION_NONE ? nullptr : &token;
     return layer.Region == REGION_NONE || !failShapes ? kOk : kOutOfMemory;
   }
-  HResult BackgroundColorChanged(std::uint32_t c) override {
-    colors.push_back(c);
-    return brushFails ? kOutOfMemory : kOk;
-  }
   void OutputSizeSettingsChanged() override { ++sizeRecomputations; }
   void LockFilter() override { ++lockDepth; ++locks; }
   void UnlockFilter() override { --lockDepth; }
@@ -28,10 +24,10 @@ class RecordingHost : public SettingsHost {
   bool InputPinConnected(int index) const override { return index < pinsConnected; }
 
   int token = 0;
-  std::vector<std::uint32_t> rebuilt, colors;
+  std::vector<std::uint32_t> rebuilt;
   int sizeRecomputations = 0, locks = 0, lockDepth = 0;
   int pinsExisting = 0, pinsConnected = 0;
-  bool failShapes = false, brushFails = false;
+  bool failShapes = false;
 };
 
 class SettingsTest : public ::testing::Test {
@@ -186,15 +182,6 @@ TEST_F(SettingsTest, RegionTypeOutOfRangeChangesNothing) {
   access.GetRegion(LAYERTYPE_BACKGROUND, &region);
   EXPECT_EQ(REGION_ELLIPSE, region);
   EXPECT_TRUE(host.rebuilt.empty());
-}
-
-TEST_F(SettingsTest, BackgroundColourIsStoredEvenWhenTheBrushFails) {
-  host.brushFails = true;
-  EXPECT_EQ(kOutOfMemory, access.PutBkLayerColor(0x123456));
-  std::uint32_t color = 0;
-  access.GetBkLayerColor(&color);
-  EXPECT_EQ(0x123456u, color);
-  EXPECT_EQ(std::vector<std::uint32_t>{0x123456u}, host.colors);
 }
 
 TEST_F(SettingsTest, OutputSizeSettersRecomputeOnlyOnChangeAndTakeNoLock) {
