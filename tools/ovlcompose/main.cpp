@@ -217,23 +217,25 @@ int Compose(const Options& o) {
       secondPin->Release();
       if (in1) in1->Release();
       if (!check(hr, "the second video cannot feed the filter: it must be uncompressed 24-bit RGB with rows stored bottom-up")) break;
-      if (useDemo || o.secondX != 340 || o.secondY != 30) {
+      if (useDemo || o.secondAtGiven) {
         overlay->put_XPos(LAYERTYPE_VIDEO2, o.secondX);
         overlay->put_YPos(LAYERTYPE_VIDEO2, o.secondY);
       }
-      if (o.secondOpacity < 100) {
+      if (useDemo || o.secondOpacityGiven) {
         overlay->put_Opacity(LAYERTYPE_VIDEO2, o.secondOpacity);
-        overlay->put_EnableOpacity(LAYERTYPE_VIDEO2, VARIANT_TRUE);
+        overlay->put_EnableOpacity(LAYERTYPE_VIDEO2, o.secondOpacity < 100 ? VARIANT_TRUE : VARIANT_FALSE);
       }
-      if (o.secondEllipse && (useDemo || o.secondOpacity != 70)) overlay->put_Region(LAYERTYPE_VIDEO2, REGION_ELLIPSE);
+      if (useDemo || o.ellipseGiven) overlay->put_Region(LAYERTYPE_VIDEO2, o.secondEllipse ? REGION_ELLIPSE : REGION_NONE);
     }
     if (!image.empty()) {
       BSTR file = SysAllocString(FullPath(image).c_str());
       hr = overlay->put_OverlayImageFileName(file);
       SysFreeString(file);
       if (!check(hr, "cannot load the overlay image '" + Narrow(image) + "': only BMP and ICO files are accepted")) break;
-      overlay->put_XPos(LAYERTYPE_OVERLAYIMAGE, o.imageX);
-      overlay->put_YPos(LAYERTYPE_OVERLAYIMAGE, o.imageY);
+      if (useDemo || o.imageAtGiven) {
+        overlay->put_XPos(LAYERTYPE_OVERLAYIMAGE, o.imageX);
+        overlay->put_YPos(LAYERTYPE_OVERLAYIMAGE, o.imageY);
+      }
       const long key = o.imageKey >= 0 ? o.imageKey : (o.image.empty() ? 0x0000FF00 : -1);
       if (key >= 0) {
         overlay->put_TransparentColor(LAYERTYPE_OVERLAYIMAGE, static_cast<OLE_COLOR>(key));
@@ -254,6 +256,17 @@ int Compose(const Options& o) {
     }
     if (status != 0) break;
 
+    if (!o.exportSettings.empty()) {
+      IKMMCommon* common = nullptr;
+      hr = filter->QueryInterface(IID_IKMMCommon, reinterpret_cast<void**>(&common));
+      if (SUCCEEDED(hr)) {
+        BSTR file = SysAllocString(FullPath(o.exportSettings).c_str());
+        hr = common->ExportSettings(file);
+        SysFreeString(file);
+        common->Release();
+      }
+      if (!check(hr, "cannot write the settings to '" + Narrow(o.exportSettings) + "'")) break;
+    }
     if (!check(sink.AddTo(graph), "cannot create the Sample Grabber and Null Renderer")) break;
     IPin* out = FirstPin(filter, PINDIR_OUTPUT);
     MakeParentDirectories(o.out);

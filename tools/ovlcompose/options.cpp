@@ -70,6 +70,7 @@ void PrintUsage() {
       "  --size WxH | auto    output size (default auto: the largest input)\n"
       "  --start S --stop S   compose only from S to S seconds of the inputs\n"
       "  --settings FILE      apply filter settings exported by ExportSettings (XML or INI) before running\n"
+      "  --export-settings FILE  write the filter settings in force (as XML) before running\n"
       "  --out FILE           output AVI (default out\\composite.avi)\n"
       "  --png FILE           snapshot PNG (default out\\composite.png)\n"
       "  --png-frame K        frame of the snapshot, counted from 0 (default: the middle frame)\n"
@@ -116,6 +117,7 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o, std::wstring& error, boo
         error = L"--image-at needs X,Y";
         return false;
       }
+      o.imageAtGiven = true;
     } else if (arg == L"--key") {
       if (!value(v) || !ParseColour(v, o.imageKey)) {
         error = L"--key needs a colour as RRGGBB in hex";
@@ -126,13 +128,16 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o, std::wstring& error, boo
         error = L"--second-at needs X,Y";
         return false;
       }
+      o.secondAtGiven = true;
     } else if (arg == L"--second-opacity") {
       if (!value(v) || !ParseInt(v, o.secondOpacity) || o.secondOpacity < 0 || o.secondOpacity > 100) {
         error = L"--second-opacity needs a percentage from 0 to 100";
         return false;
       }
+      o.secondOpacityGiven = true;
     } else if (arg == L"--no-ellipse") {
       o.secondEllipse = false;
+      o.ellipseGiven = true;
     } else if (arg == L"--mask") {
       MaskOption mask;
       const std::size_t at = value(v) ? v.find(L'=') : std::wstring::npos;
@@ -160,6 +165,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o, std::wstring& error, boo
       (arg == L"--start" ? o.start : o.stop) = seconds;
     } else if (arg == L"--settings") {
       if (!value(o.settings)) return false;
+    } else if (arg == L"--export-settings") {
+      if (!value(o.exportSettings)) return false;
     } else if (arg == L"--out") {
       if (!value(o.out)) return false;
     } else if (arg == L"--png") {

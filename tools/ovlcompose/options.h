@@ -20,14 +20,19 @@ struct Options {
   std::wstring image;          // overlay image (BMP or ICO)
   bool noImage = false;
   long imageX = 30, imageY = 250;
+  bool imageAtGiven = false;
   long imageKey = -1;          // COLORREF of the key colour, -1: none
   long secondX = 340, secondY = 30;
   long secondOpacity = 70;     // percent; 100: opaque
   bool secondEllipse = true;
+  // Which of the second input's options the command line gave; the others
+  // keep what a settings file set (or, without one, the defaults above).
+  bool secondAtGiven = false, secondOpacityGiven = false, ellipseGiven = false;
   std::vector<MaskOption> masks;
   long width = 0, height = 0;  // 0: automatic
   double start = -1, stop = -1;  // seconds; -1: whole stream
   std::wstring settings;       // a file written by ExportSettings
+  std::wstring exportSettings; // where to write the settings in force before running
   std::wstring out = L"out\\composite.avi";
   std::wstring png = L"out\\composite.png";
   int pngFrame = -1;           // -1: the middle frame
