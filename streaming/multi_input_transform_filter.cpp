@@ -325,11 +325,7 @@ HRESULT CMultipleInputPinTransformFilter::Receive(int pinIndex, IMediaSample* sa
   } else if (hr != S_FALSE && m_pOutputPin->IsConnected()) {
     // another success code: returned as it is
   } else {
-    m_bSampleSkipped = TRUE;
-    if (!m_bQualityChanged) {
-      NotifyEvent(EC_QUALITY_CHANGE, 0, 0);
-      m_bQualityChanged = TRUE;
-    }
+    NoteSkippedSample();
     hr = S_OK;
   }
   out->Release();

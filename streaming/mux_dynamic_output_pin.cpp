@@ -113,102 +113,71 @@ HRESULT CMuxDynamicOutputPin::ForwardToMain(F&& call) {
 
 // --- IMediaSeeking: queries and most settings go to the main input's upstream ---
 
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetCapabilities(DWORD* capabilities) {
-  return ForwardToMain([&](IMediaSeeking* s) { return s->GetCapabilities(capabilities); });
-}
+#define OVL_FORWARD_TO_MAIN(method, parameters, arguments)                       \
+  HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::method parameters {            \
+    return ForwardToMain([&](IMediaSeeking* s) { return s->method arguments; }); \
+  }
+OVL_FORWARD_TO_MAIN(GetCapabilities, (DWORD* capabilities), (capabilities))
+OVL_FORWARD_TO_MAIN(CheckCapabilities, (DWORD* capabilities), (capabilities))
+OVL_FORWARD_TO_MAIN(IsFormatSupported, (const GUID* format), (format))
+OVL_FORWARD_TO_MAIN(QueryPreferredFormat, (GUID* format), (format))
+OVL_FORWARD_TO_MAIN(GetTimeFormat, (GUID* format), (format))
+OVL_FORWARD_TO_MAIN(IsUsingTimeFormat, (const GUID* format), (format))
+OVL_FORWARD_TO_MAIN(GetDuration, (LONGLONG* duration), (duration))
+OVL_FORWARD_TO_MAIN(GetStopPosition, (LONGLONG* stop), (stop))
+OVL_FORWARD_TO_MAIN(GetCurrentPosition, (LONGLONG* current), (current))
+OVL_FORWARD_TO_MAIN(ConvertTimeFormat,
+                    (LONGLONG* target, const GUID* targetFormat, LONGLONG source, const GUID* sourceFormat),
+                    (target, targetFormat, source, sourceFormat))
+OVL_FORWARD_TO_MAIN(GetPositions, (LONGLONG* current, LONGLONG* stop), (current, stop))
+OVL_FORWARD_TO_MAIN(GetAvailable, (LONGLONG* earliest, LONGLONG* latest), (earliest, latest))
+OVL_FORWARD_TO_MAIN(GetRate, (double* rate), (rate))
+OVL_FORWARD_TO_MAIN(GetPreroll, (LONGLONG* preroll), (preroll))
+OVL_FORWARD_TO_MAIN(SetRate, (double rate), (rate))
+#undef OVL_FORWARD_TO_MAIN
 
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::CheckCapabilities(DWORD* capabilities) {
-  return ForwardToMain([&](IMediaSeeking* s) { return s->CheckCapabilities(capabilities); });
-}
+// A change of time format or position goes to every connected input. It
+// runs while streaming threads may be parked in the inputs, and upstream
+// filters call back into the inputs (flushes, new segments) from inside it.
 
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::IsFormatSupported(const GUID* format) {
-  return ForwardToMain([&](IMediaSeeking* s) { return s->IsFormatSupported(format); });
-}
-
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::QueryPreferredFormat(GUID* format) {
-  return ForwardToMain([&](IMediaSeeking* s) { return s->QueryPreferredFormat(format); });
-}
-
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetTimeFormat(GUID* format) {
-  return ForwardToMain([&](IMediaSeeking* s) { return s->GetTimeFormat(format); });
-}
-
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::IsUsingTimeFormat(const GUID* format) {
-  return ForwardToMain([&](IMediaSeeking* s) { return s->IsUsingTimeFormat(format); });
-}
-
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetDuration(LONGLONG* duration) {
-  return ForwardToMain([&](IMediaSeeking* s) { return s->GetDuration(duration); });
-}
-
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetStopPosition(LONGLONG* stop) {
-  return ForwardToMain([&](IMediaSeeking* s) { return s->GetStopPosition(stop); });
-}
-
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetCurrentPosition(LONGLONG* current) {
-  return ForwardToMain([&](IMediaSeeking* s) { return s->GetCurrentPosition(current); });
-}
-
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat,
-                                                                  LONGLONG source, const GUID* sourceFormat) {
-  return ForwardToMain(
-      [&](IMediaSeeking* s) { return s->ConvertTimeFormat(target, targetFormat, source, sourceFormat); });
-}
-
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetPositions(LONGLONG* current, LONGLONG* stop) {
-  return ForwardToMain([&](IMediaSeeking* s) { return s->GetPositions(current, stop); });
-}
-
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetAvailable(LONGLONG* earliest, LONGLONG* latest) {
-  return ForwardToMain([&](IMediaSeeking* s) { return s->GetAvailable(earliest, latest); });
-}
-
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetRate(double* rate) {
-  return ForwardToMain([&](IMediaSeeking* s) { return s->GetRate(rate); });
-}
-
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::GetPreroll(LONGLONG* preroll) {
-  return ForwardToMain([&](IMediaSeeking* s) { return s->GetPreroll(preroll); });
-}
-
-// A position change runs while streaming threads may be parked in the
-// inputs, and upstream filters call back into the inputs (flushes, new
-// segments) from inside it.
-
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::SetRate(double rate) {
-  IMediaSeeking* seeking = UpstreamSeeking(0);
-  if (seeking == nullptr) return E_NOTIMPL;
-  const HRESULT hr = seeking->SetRate(rate);
-  seeking->Release();
-  return hr;
-}
-
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::SetTimeFormat(const GUID* format) {
+bool CMuxDynamicOutputPin::HasMainPassThrough() {
   IUnknown* main = TakePassThrough(0);
-  if (main == nullptr) return E_NOTIMPL;
+  if (main == nullptr) return false;
   main->Release();
-  // Every connected input switches; the answer is the last one's, so a
-  // format the second source refuses fails the call.
-  HRESULT result = E_NOTIMPL;
+  return true;
+}
+
+template <class F>
+void CMuxDynamicOutputPin::ForEachConnectedInput(F&& call) {
   for (int i = 0; i < m_pFilter->InputPinCount() && i < kMaxInputs; ++i) {
     CMuxTransformInputPin* input = m_pFilter->InputPin(i);
     if (input == nullptr || !input->IsConnected()) continue;
     IMediaSeeking* seeking = UpstreamSeeking(i);
+    const bool goOn = call(i, seeking);
+    if (seeking != nullptr) seeking->Release();
+    if (!goOn) break;
+  }
+}
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::SetTimeFormat(const GUID* format) {
+  if (!HasMainPassThrough()) return E_NOTIMPL;
+  // Every connected input switches; the answer is the last one's, so a
+  // format the second source refuses fails the call.
+  HRESULT result = E_NOTIMPL;
+  ForEachConnectedInput([&](int i, IMediaSeeking* seeking) {
     if (seeking == nullptr) {
-      if (i == 0) return E_NOTIMPL;
-      continue;
+      if (i == 0) result = E_NOTIMPL;
+      return i != 0;
     }
     result = seeking->SetTimeFormat(format);
-    seeking->Release();
-  }
+    return true;
+  });
   return result;
 }
 
 HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
                                                              DWORD stopFlags) {
-  IUnknown* main = TakePassThrough(0);
-  if (main == nullptr) return E_NOTIMPL;
-  main->Release();
+  if (!HasMainPassThrough()) return E_NOTIMPL;
   // The other inputs get the positions as requested, not what the main
   // input's upstream writes back (AM_SEEKING_ReturnTime).
   const LONGLONG requestedCurrent = current != nullptr ? *current : 0;
@@ -217,43 +186,29 @@ HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::SetPositions(LONGLONG* current, 
   // Parked input threads wake and drop what arrives until the change is done.
   m_pFilter->BeginSeek();
   HRESULT result = S_OK;
-  for (int i = 0; i < m_pFilter->InputPinCount() && i < kMaxInputs; ++i) {
-    CMuxTransformInputPin* input = m_pFilter->InputPin(i);
-    if (input == nullptr || !input->IsConnected()) continue;
-    IMediaSeeking* seeking = UpstreamSeeking(i);
+  ForEachConnectedInput([&](int i, IMediaSeeking* seeking) {
     if (seeking == nullptr) {
       result = E_NOTIMPL;
-      break;
+      return false;
     }
     // Without a current position the inputs are still told, but their
     // answers do not count. (A non-null pointer is taken as readable.)
-    if (current != nullptr) {
-      HRESULT hr;
-      if (i == 0) {
-        hr = seeking->SetPositions(current, currentFlags, stop, stopFlags);
-      } else {
-        LONGLONG localCurrent = requestedCurrent;
-        LONGLONG localStop = requestedStop;
-        hr = seeking->SetPositions(&localCurrent, currentFlags, &localStop, stopFlags);
-      }
-      if (hr != S_OK && result == S_OK) result = hr;
-    } else {
+    if (current == nullptr) {
       seeking->SetPositions(current, currentFlags, stop, stopFlags);  // result deliberately not used
+      return true;
     }
-    seeking->Release();
-  }
+    LONGLONG localCurrent = requestedCurrent;
+    LONGLONG localStop = requestedStop;
+    const HRESULT hr = i == 0 ? seeking->SetPositions(current, currentFlags, stop, stopFlags)
+                              : seeking->SetPositions(&localCurrent, currentFlags, &localStop, stopFlags);
+    if (hr != S_OK && result == S_OK) result = hr;
+    return true;
+  });
   m_pFilter->EndSeek();
   return result;
 }
 
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::QueryId(LPWSTR* id) {
-  CheckPointer(id, E_POINTER);
-  static const wchar_t kId[] = L"XForm Out";
-  *id = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof(kId)));
-  if (*id == nullptr) return E_OUTOFMEMORY;
-  CopyMemory(*id, kId, sizeof(kId));
-  return S_OK;
-}
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::QueryId(LPWSTR* id) { return CopyId(L"XForm Out", id); }
 
 HRESULT CMuxDynamicOutputPin::CheckMediaType(const CMediaType* type) {
   CMuxTransformInputPin* first = m_pFilter->InputPin(0);

@@ -58,16 +58,6 @@ class CMuxDynamicOutputPin : public CDynamicOutputPin, public IMediaSeeking {
   HRESULT STDMETHODCALLTYPE GetRate(double* rate) override;
   HRESULT STDMETHODCALLTYPE GetPreroll(LONGLONG* preroll) override;
 
-  // Runs `deliver` between StartUsingOutputPin and StopUsingOutputPin.
-  template <class F>
-  HRESULT Using(F&& deliver) {
-    HRESULT hr = StartUsingOutputPin();
-    if (FAILED(hr)) return hr;
-    hr = deliver();
-    StopUsingOutputPin();
-    return hr;
-  }
-
  protected:
   static constexpr int kMaxInputs = 16;
 
@@ -83,6 +73,12 @@ class CMuxDynamicOutputPin : public CDynamicOutputPin, public IMediaSeeking {
   // has no seeking.
   template <class F>
   HRESULT ForwardToMain(F&& call);
+  // Whether the main input has a pass-through (E_NOTIMPL for changes otherwise).
+  bool HasMainPassThrough();
+  // Runs `call(index, seeking)` for every connected input in order, with its
+  // upstream IMediaSeeking (null when it has none), until `call` returns false.
+  template <class F>
+  void ForEachConnectedInput(F&& call);
 
   CMultipleInputPinTransformFilter* m_pFilter;
   IUnknown* m_apPosPassThru[kMaxInputs] = {};  // inner unknowns of the aggregated pass-throughs

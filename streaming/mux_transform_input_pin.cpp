@@ -11,14 +11,7 @@ CMuxTransformInputPin::CMuxTransformInputPin(int index, const TCHAR* objectName,
       m_nIndex(index),
       m_bEndOfStream(FALSE) {}
 
-HRESULT STDMETHODCALLTYPE CMuxTransformInputPin::QueryId(LPWSTR* id) {
-  CheckPointer(id, E_POINTER);
-  static const wchar_t kId[] = L"In";
-  *id = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof(kId)));
-  if (*id == nullptr) return E_OUTOFMEMORY;
-  CopyMemory(*id, kId, sizeof(kId));
-  return S_OK;
-}
+HRESULT STDMETHODCALLTYPE CMuxTransformInputPin::QueryId(LPWSTR* id) { return CopyId(L"In", id); }
 
 HRESULT CMuxTransformInputPin::CheckMediaType(const CMediaType* type) {
   const HRESULT hr = m_pFilter->CheckInputType(type);

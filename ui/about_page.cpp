@@ -1,11 +1,7 @@
 #include "ui/about_page.h"
 
-#include <new>
-
 CUnknown* CALLBACK CAboutProperties::CreateInstance(LPUNKNOWN outer, HRESULT* phr) {
-  auto* page = new (std::nothrow) CAboutProperties(outer);
-  if (page == nullptr && phr != nullptr) *phr = E_OUTOFMEMORY;
-  return page;
+  return CreatePage<CAboutProperties>(outer, phr);
 }
 
 // The About dialog measures 177 x 99 dialog units.

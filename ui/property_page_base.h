@@ -6,6 +6,8 @@
 #include <windows.h>
 #include <ocidl.h>
 
+#include <new>
+
 #include "streaming/base/unknown.h"
 
 class CPropertyPageBase : public CUnknown, public IPropertyPage {
@@ -31,6 +33,14 @@ class CPropertyPageBase : public CUnknown, public IPropertyPage {
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* msg) override;
 
  protected:
+  // The creation function of a page class for the module's class table.
+  template <class Page>
+  static CUnknown* CreatePage(LPUNKNOWN outer, HRESULT* phr) {
+    auto* page = new (std::nothrow) Page(outer);
+    if (page == nullptr && phr != nullptr) *phr = E_OUTOFMEMORY;
+    return page;
+  }
+
   HWND PageWindow() const { return m_hwnd; }
   // The first object the frame handed over (the filter), or null.
   IUnknown* EditedObject() const { return m_cObjects > 0 ? m_ppObjects[0] : nullptr; }

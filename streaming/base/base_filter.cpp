@@ -6,6 +6,39 @@
 #include "streaming/base/base_pin.h"
 #include "streaming/base/enum_pins.h"
 
+namespace {
+
+// Calls `call` on every connected pin in order and returns the first
+// failure; with `stopAtFailure` the walk ends there.
+template <class F>
+HRESULT ForConnectedPins(CBaseFilter* filter, bool stopAtFailure, F&& call) {
+  HRESULT result = S_OK;
+  const int count = filter->GetPinCount();
+  for (int i = 0; i < count; ++i) {
+    CBasePin* pin = filter->GetPin(i);
+    if (pin == nullptr) break;
+    if (!pin->IsConnected()) continue;
+    const HRESULT hr = call(pin);
+    if (FAILED(hr) && SUCCEEDED(result)) result = hr;
+    if (FAILED(hr) && stopAtFailure) break;
+  }
+  return result;
+}
+
+// Runs `call` with the platform's filter mapper.
+template <class F>
+HRESULT WithFilterMapper(F&& call) {
+  IFilterMapper2* mapper = nullptr;
+  HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                reinterpret_cast<void**>(&mapper));
+  if (FAILED(hr)) return hr;
+  hr = call(mapper);
+  mapper->Release();
+  return hr;
+}
+
+}  // namespace
+
 CBaseFilter::CBaseFilter(const TCHAR* name, LPUNKNOWN outer, CCritSec* lock, REFCLSID clsid)
     : CUnknown(name, outer),
       m_State(State_Stopped),
@@ -47,14 +80,7 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::Stop() {
   if (m_State != State_Stopped) {
     // Every connected pin becomes inactive even when an earlier one fails;
     // the first failure is reported and the filter is stopped regardless.
-    const int count = GetPinCount();
-    for (int i = 0; i < count; ++i) {
-      CBasePin* pin = GetPin(i);
-      if (pin == nullptr) break;
-      if (!pin->IsConnected()) continue;
-      const HRESULT hr = pin->Inactive();
-      if (FAILED(hr) && SUCCEEDED(result)) result = hr;
-    }
+    result = ForConnectedPins(this, false, [](CBasePin* pin) { return pin->Inactive(); });
   }
   m_State = State_Stopped;
   return result;
@@ -63,14 +89,8 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::Stop() {
 HRESULT STDMETHODCALLTYPE CBaseFilter::Pause() {
   CAutoLock lock(m_pLock);
   if (m_State == State_Stopped) {
-    const int count = GetPinCount();
-    for (int i = 0; i < count; ++i) {
-      CBasePin* pin = GetPin(i);
-      if (pin == nullptr) break;
-      if (!pin->IsConnected()) continue;
-      const HRESULT hr = pin->Active();
-      if (FAILED(hr)) return hr;  // stays stopped
-    }
+    const HRESULT hr = ForConnectedPins(this, true, [](CBasePin* pin) { return pin->Active(); });
+    if (FAILED(hr)) return hr;  // stays stopped
   }
   m_State = State_Paused;
   return S_OK;
@@ -84,14 +104,8 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::Run(REFERENCE_TIME start) {
     if (FAILED(hr)) return hr;
   }
   if (m_State != State_Running) {
-    const int count = GetPinCount();
-    for (int i = 0; i < count; ++i) {
-      CBasePin* pin = GetPin(i);
-      if (pin == nullptr) break;
-      if (!pin->IsConnected()) continue;
-      const HRESULT hr = pin->Run(start);
-      if (FAILED(hr)) return hr;
-    }
+    const HRESULT hr = ForConnectedPins(this, true, [start](CBasePin* pin) { return pin->Run(start); });
+    if (FAILED(hr)) return hr;
   }
   m_State = State_Running;
   return S_OK;
@@ -191,30 +205,23 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::QueryVendorInfo(LPWSTR* vendorInfo) {
 HRESULT STDMETHODCALLTYPE CBaseFilter::Register() {
   const AMOVIESETUP_FILTER* setup = GetSetupData();
   if (setup == nullptr) return S_FALSE;  // nothing to register
-  IFilterMapper2* mapper = nullptr;
-  HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                                reinterpret_cast<void**>(&mapper));
-  if (FAILED(hr)) return hr;
-  REGFILTER2 data = {};
-  data.dwVersion = 1;
-  data.dwMerit = setup->dwMerit;
-  data.cPins = setup->nPins;
-  data.rgPins = setup->lpPin;
-  hr = mapper->RegisterFilter(*setup->clsID, setup->strName, nullptr, &CLSID_LegacyAmFilterCategory, nullptr, &data);
-  mapper->Release();
-  return hr;
+  return WithFilterMapper([setup](IFilterMapper2* mapper) {
+    REGFILTER2 data = {};
+    data.dwVersion = 1;
+    data.dwMerit = setup->dwMerit;
+    data.cPins = setup->nPins;
+    data.rgPins = setup->lpPin;
+    return mapper->RegisterFilter(*setup->clsID, setup->strName, nullptr, &CLSID_LegacyAmFilterCategory, nullptr,
+                                  &data);
+  });
 }
 
 HRESULT STDMETHODCALLTYPE CBaseFilter::Unregister() {
   const AMOVIESETUP_FILTER* setup = GetSetupData();
   if (setup == nullptr) return S_FALSE;
-  IFilterMapper2* mapper = nullptr;
-  HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                                reinterpret_cast<void**>(&mapper));
-  if (FAILED(hr)) return hr;
-  hr = mapper->UnregisterFilter(&CLSID_LegacyAmFilterCategory, nullptr, *setup->clsID);
-  mapper->Release();
-  return hr;
+  return WithFilterMapper([setup](IFilterMapper2* mapper) {
+    return mapper->UnregisterFilter(&CLSID_LegacyAmFilterCategory, nullptr, *setup->clsID);
+  });
 }
 
 LONG CBaseFilter::GetPinVersion() { return InterlockedCompareExchange(&m_PinVersion, 0, 0); }

@@ -230,13 +230,14 @@ HRESULT STDMETHODCALLTYPE CBasePin::QueryDirection(PIN_DIRECTION* direction) {
   return S_OK;
 }
 
-HRESULT STDMETHODCALLTYPE CBasePin::QueryId(LPWSTR* id) {
+HRESULT STDMETHODCALLTYPE CBasePin::QueryId(LPWSTR* id) { return CopyId(m_pName != nullptr ? m_pName : L"", id); }
+
+HRESULT CBasePin::CopyId(const WCHAR* text, LPWSTR* id) {
   CheckPointer(id, E_POINTER);
-  const WCHAR* name = m_pName != nullptr ? m_pName : L"";
-  const size_t bytes = (std::wcslen(name) + 1) * sizeof(WCHAR);
+  const size_t bytes = (std::wcslen(text) + 1) * sizeof(WCHAR);
   *id = static_cast<LPWSTR>(CoTaskMemAlloc(bytes));
   if (*id == nullptr) return E_OUTOFMEMORY;
-  std::memcpy(*id, name, bytes);
+  std::memcpy(*id, text, bytes);
   return S_OK;
 }
 

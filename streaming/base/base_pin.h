@@ -59,6 +59,9 @@ class CBasePin : public CUnknown, public IPin, public IQualityControl {
   // The pin's own types by position; VFW_S_NO_MORE_ITEMS past the last.
   virtual HRESULT GetMediaType(int position, CMediaType* type);
 
+  // A task-memory copy of `text` for QueryId.
+  static HRESULT CopyId(const WCHAR* text, LPWSTR* id);
+
   BOOL IsConnected() const { return m_Connected != nullptr; }
   IPin* GetConnected() const { return m_Connected; }  // no reference added
   BOOL IsStopped() const { return m_pFilter->IsStopped(); }

@@ -36,6 +36,15 @@ class CDynamicOutputPin : public CBaseOutputPin, public IPinFlowControl {
   virtual HRESULT StartUsingOutputPin();
   virtual void StopUsingOutputPin();
   virtual bool StreamingThreadUsingOutputPin();
+  // Runs `deliver` between StartUsingOutputPin and StopUsingOutputPin.
+  template <class F>
+  HRESULT Using(F&& deliver) {
+    HRESULT hr = StartUsingOutputPin();
+    if (FAILED(hr)) return hr;
+    hr = deliver();
+    StopUsingOutputPin();
+    return hr;
+  }
 
  protected:
   enum BLOCK_STATE { NOT_BLOCKED, PENDING, BLOCKED };

@@ -56,43 +56,27 @@ HRESULT CBaseOutputPin::Inactive() {
 HRESULT CBaseOutputPin::DecideAllocator(IMemInputPin* pin, IMemAllocator** allocator) {
   CheckPointer(pin, E_POINTER);
   CheckPointer(allocator, E_POINTER);
-  if (*allocator != nullptr) {
-    (*allocator)->Release();
+  auto drop = [allocator] {
+    if (*allocator != nullptr) (*allocator)->Release();
     *allocator = nullptr;
-  }
+  };
+  drop();
 
   ALLOCATOR_PROPERTIES required = {};
   pin->GetAllocatorRequirements(&required);  // no requirements is fine
   if (required.cbAlign == 0) required.cbAlign = 1;
 
-  // First the downstream pin's own allocator.
-  ALLOCATOR_PROPERTIES request = required;
-  HRESULT hr = pin->GetAllocator(allocator);
-  if (SUCCEEDED(hr) && *allocator != nullptr) {
-    hr = DecideBufferSize(*allocator, &request);
-    if (SUCCEEDED(hr)) {
-      hr = pin->NotifyAllocator(*allocator, FALSE);
+  // First the downstream pin's own allocator, then one of ours.
+  HRESULT hr = S_OK;
+  for (int attempt = 0; attempt < 2; ++attempt) {
+    ALLOCATOR_PROPERTIES request = required;
+    hr = attempt == 0 ? pin->GetAllocator(allocator) : InitAllocator(allocator);
+    if (SUCCEEDED(hr) && *allocator != nullptr) {
+      hr = DecideBufferSize(*allocator, &request);
+      if (SUCCEEDED(hr)) hr = pin->NotifyAllocator(*allocator, FALSE);
       if (SUCCEEDED(hr)) return S_OK;
     }
-  }
-  if (*allocator != nullptr) {
-    (*allocator)->Release();
-    *allocator = nullptr;
-  }
-
-  // Then one of ours.
-  request = required;
-  hr = InitAllocator(allocator);
-  if (SUCCEEDED(hr)) {
-    hr = DecideBufferSize(*allocator, &request);
-    if (SUCCEEDED(hr)) {
-      hr = pin->NotifyAllocator(*allocator, FALSE);
-      if (SUCCEEDED(hr)) return S_OK;
-    }
-  }
-  if (*allocator != nullptr) {
-    (*allocator)->Release();
-    *allocator = nullptr;
+    drop();
   }
   return hr;
 }

@@ -123,16 +123,19 @@ HRESULT CTransformFilter::Receive(IMediaSample* sample) {
     hr = m_pOutput->Deliver(out);
     m_bSampleSkipped = FALSE;
   } else if (hr == S_FALSE) {
-    // A dropped frame: the next output says so, and the graph hears once.
-    m_bSampleSkipped = TRUE;
-    if (!m_bQualityChanged) {
-      NotifyEvent(EC_QUALITY_CHANGE, 0, 0);
-      m_bQualityChanged = TRUE;
-    }
+    NoteSkippedSample();
     hr = S_OK;
   }
   out->Release();
   return hr;
+}
+
+void CTransformFilter::NoteSkippedSample() {
+  m_bSampleSkipped = TRUE;
+  if (!m_bQualityChanged) {
+    NotifyEvent(EC_QUALITY_CHANGE, 0, 0);
+    m_bQualityChanged = TRUE;
+  }
 }
 
 HRESULT CTransformFilter::EndOfStream() {

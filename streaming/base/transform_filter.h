@@ -63,6 +63,10 @@ class CTransformFilter : public CBaseFilter {
   friend class CTransformInputPin;
   friend class CTransformOutputPin;
 
+  // A sample produced no output (a dropped frame): the next output says so,
+  // and the graph hears EC_QUALITY_CHANGE once per pause.
+  void NoteSkippedSample();
+
   BOOL m_bEOSDelivered;    // end of stream sent by Pause without an input
   BOOL m_bSampleSkipped;   // the last sample produced no output
   BOOL m_bQualityChanged;  // EC_QUALITY_CHANGE sent since the last Pause

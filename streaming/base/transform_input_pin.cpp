@@ -8,14 +8,7 @@ CTransformInputPin::CTransformInputPin(const TCHAR* objectName, CTransformFilter
                                        LPCWSTR name)
     : CBaseInputPin(objectName, filter, filter->pStateLock(), phr, name), m_pTransformFilter(filter) {}
 
-HRESULT STDMETHODCALLTYPE CTransformInputPin::QueryId(LPWSTR* id) {
-  CheckPointer(id, E_POINTER);
-  static const WCHAR kId[] = L"In";
-  *id = static_cast<LPWSTR>(CoTaskMemAlloc(sizeof(kId)));
-  if (*id == nullptr) return E_OUTOFMEMORY;
-  std::memcpy(*id, kId, sizeof(kId));
-  return S_OK;
-}
+HRESULT STDMETHODCALLTYPE CTransformInputPin::QueryId(LPWSTR* id) { return CopyId(L"In", id); }
 
 HRESULT CTransformInputPin::CheckConnect(IPin* pin) {
   const HRESULT hr = m_pTransformFilter->CheckConnect(PINDIR_INPUT, pin);

@@ -10,11 +10,7 @@ CVideoTransformFilter::CVideoTransformFilter(const TCHAR* name, LPUNKNOWN outer,
 HRESULT CVideoTransformFilter::Receive(IMediaSample* sample) {
   if (m_pInput->SampleProps()->dwStreamId == AM_STREAM_MEDIA && ShouldSkipFrame(sample)) {
     ++m_nFramesDropped;
-    m_bSampleSkipped = TRUE;
-    if (!m_bQualityChanged) {
-      NotifyEvent(EC_QUALITY_CHANGE, 0, 0);
-      m_bQualityChanged = TRUE;
-    }
+    NoteSkippedSample();
     return S_OK;
   }
   const HRESULT hr = CTransformFilter::Receive(sample);

@@ -1,7 +1,6 @@
 // The module's class objects as hosts use them: DllGetClassObject, the
-// factories (creation, aggregation, server locks), creation through COM from
-// the registered server, and the pages' IPropertyPage protocol. After every
-// test the module must be free to unload.
+// factories (creation, aggregation, server locks) and the pages' property
+// frame protocol. After every test the module must be free to unload.
 #include <gtest/gtest.h>
 
 #include <ocidl.h>
@@ -16,7 +15,7 @@ namespace {
 using namespace ovl::server;
 
 // Counts its references and queries; hands other interfaces to `inner`.
-// Also serves as any COM object a page site or page needs.
+// Also serves as the site and the edited object of a page.
 class Outer : public IPropertyPageSite {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
@@ -32,14 +31,8 @@ class Outer : public IPropertyPageSite {
   ULONG STDMETHODCALLTYPE AddRef() override { return ++refs; }
   ULONG STDMETHODCALLTYPE Release() override { return --refs; }
   HRESULT STDMETHODCALLTYPE OnStatusChange(DWORD) override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetLocaleID(LCID* locale) override {
-    *locale = 0;
-    return S_OK;
-  }
-  HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown** container) override {
-    *container = nullptr;
-    return E_NOTIMPL;
-  }
+  HRESULT STDMETHODCALLTYPE GetLocaleID(LCID* locale) override { return *locale = 0, S_OK; }
+  HRESULT STDMETHODCALLTYPE GetPageContainer(IUnknown** container) override { return *container = nullptr, E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG*) override { return S_FALSE; }
   virtual ~Outer() = default;
   ULONG refs = 1;
@@ -47,17 +40,7 @@ class Outer : public IPropertyPageSite {
   ComRef<IUnknown> inner;
 };
 
-std::wstring PageTitle(IPropertyPage* page) {
-  PROPPAGEINFO info{};
-  if (FAILED(page->GetPageInfo(&info))) return L"(failed)";
-  EXPECT_GT(info.size.cx, 0);
-  EXPECT_GT(info.size.cy, 0);
-  std::wstring title = info.pszTitle;
-  CoTaskMemFree(info.pszTitle);
-  return title;
-}
-
-class ClassObjectsTest : public ::testing::Test {
+class ClassObjects : public ::testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
@@ -83,28 +66,32 @@ class ClassObjectsTest : public ::testing::Test {
   LoadedModule m_module{ModuleFile()};
 };
 
-TEST_F(ClassObjectsTest, ClassObjectsAreFactoriesOfTheThreeClassesOnly) {
+TEST_F(ClassObjects, ClassObjectsAreFactoriesOfTheThreeClassesOnly) {
   for (const GUID* clsid : {&kClsidOverlayFilter, &kClsidPropertyPage, &kClsidAboutPage}) {
     ComRef<IUnknown> unknown;
     EXPECT_EQ(S_OK, m_module.GetClassObject(*clsid, IID_IUnknown, unknown.PutVoid()));
     EXPECT_TRUE(unknown.As<IClassFactory>(IID_IClassFactory));
-    EXPECT_EQ(S_FALSE, m_module.CanUnloadNow());  // a factory is a live object
+    EXPECT_EQ(S_FALSE, m_module.CanUnloadNow()) << "a factory is a live object";
   }
   EXPECT_EQ(S_OK, m_module.CanUnloadNow());
-  EXPECT_TRUE(Factory(kClsidAboutPage));
 
-  void* object = &object;
-  EXPECT_EQ(E_NOINTERFACE, m_module.GetClassObject(kClsidAboutPage, IID_IPropertyPage, &object));
-  EXPECT_EQ(nullptr, object);
   const CLSID unknownClass = {0x0b7d51a2, 0x8c1e, 0x4f55, {0x9e, 0x02, 0x4d, 0x1c, 0x6a, 0x37, 0x90, 0x5e}};
-  object = &object;
-  EXPECT_EQ(CLASS_E_CLASSNOTAVAILABLE, m_module.GetClassObject(unknownClass, IID_IClassFactory, &object));
-  EXPECT_EQ(nullptr, object);
-  EXPECT_EQ(E_NOINTERFACE, m_module.GetClassObject(unknownClass, IID_IPersist, &object));  // interface first
+  const struct {
+    const CLSID* clsid;
+    const IID* iid;
+    HRESULT expected;
+  } refusals[] = {{&kClsidAboutPage, &IID_IPropertyPage, E_NOINTERFACE},
+                  {&unknownClass, &IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
+                  {&unknownClass, &IID_IPersist, E_NOINTERFACE}};  // the interface is looked at first
+  for (const auto& r : refusals) {
+    void* object = &object;
+    EXPECT_EQ(r.expected, m_module.GetClassObject(*r.clsid, *r.iid, &object));
+    EXPECT_EQ(nullptr, object);
+  }
   EXPECT_EQ(E_POINTER, m_module.GetClassObject(kClsidOverlayFilter, IID_IClassFactory, nullptr));
 }
 
-TEST_F(ClassObjectsTest, ServerLocksKeepTheModuleUntilReleased) {
+TEST_F(ClassObjects, ServerLocksKeepTheModuleUntilReleased) {
   EXPECT_EQ(S_OK, Factory(kClsidAboutPage)->LockServer(TRUE));
   EXPECT_EQ(S_OK, Factory(kClsidOverlayFilter)->LockServer(TRUE));
   EXPECT_EQ(S_FALSE, m_module.CanUnloadNow());
@@ -114,7 +101,7 @@ TEST_F(ClassObjectsTest, ServerLocksKeepTheModuleUntilReleased) {
   EXPECT_EQ(S_OK, Factory(kClsidPropertyPage)->LockServer(FALSE));
 }
 
-TEST_F(ClassObjectsTest, TheFilterNamesThePagesTheModuleCreates) {
+TEST_F(ClassObjects, TheFilterNamesThePagesTheModuleCreates) {
   ComRef<IBaseFilter> filter = Create<IBaseFilter>(kClsidOverlayFilter, IID_IBaseFilter);
   ASSERT_TRUE(filter);
   CLSID clsid{};
@@ -131,7 +118,11 @@ TEST_F(ClassObjectsTest, TheFilterNamesThePagesTheModuleCreates) {
   for (ULONG i = 0; i < 2; ++i) {
     ComRef<IPropertyPage> page = Create<IPropertyPage>(pages.pElems[i], IID_IPropertyPage);
     ASSERT_TRUE(page);
-    EXPECT_EQ(titles[i], PageTitle(page.Get()));
+    PROPPAGEINFO info{};
+    ASSERT_EQ(S_OK, page->GetPageInfo(&info));
+    EXPECT_STREQ(titles[i], info.pszTitle);
+    EXPECT_TRUE(info.size.cx > 0 && info.size.cy > 0);
+    CoTaskMemFree(info.pszTitle);
     void* object = &object;  // a page is no filter: the refused object is destroyed
     EXPECT_EQ(E_NOINTERFACE, Factory(pages.pElems[i])->CreateInstance(nullptr, IID_IBaseFilter, &object));
     EXPECT_EQ(nullptr, object);
@@ -139,7 +130,7 @@ TEST_F(ClassObjectsTest, TheFilterNamesThePagesTheModuleCreates) {
   CoTaskMemFree(pages.pElems);
 }
 
-TEST_F(ClassObjectsTest, AggregationGoesThroughIUnknownOnly) {
+TEST_F(ClassObjects, AggregationGoesThroughIUnknownOnly) {
   // Any other interface is refused before an object exists.
   Outer refused;
   void* object = &object;
@@ -151,9 +142,10 @@ TEST_F(ClassObjectsTest, AggregationGoesThroughIUnknownOnly) {
 
   Outer outer;
   ASSERT_EQ(S_OK, Factory(kClsidOverlayFilter)->CreateInstance(&outer, IID_IUnknown, outer.inner.PutVoid()));
+  EXPECT_EQ(1u, outer.refs) << "the inner object holds no reference on its outer";
   ComRef<IBaseFilter> filter;
   ASSERT_EQ(S_OK, outer.QueryInterface(IID_IBaseFilter, filter.PutVoid()));
-  EXPECT_EQ(2u, outer.refs);  // the inner interface counts on the outer object
+  EXPECT_EQ(2u, outer.refs) << "the inner interface counts on the outer object";
   ComRef<IUnknown> identity;
   ASSERT_EQ(S_OK, filter->QueryInterface(IID_IUnknown, identity.PutVoid()));
   EXPECT_EQ(static_cast<IUnknown*>(&outer), identity.Get());
@@ -163,44 +155,15 @@ TEST_F(ClassObjectsTest, AggregationGoesThroughIUnknownOnly) {
   outer.inner.Reset();
 }
 
-TEST_F(ClassObjectsTest, CreatedThroughComFromTheRegisteredServer) {
-  RemoveAllRegistration();
-  ASSERT_EQ(S_OK, m_module.Register());
-  {
-    ComRef<IBaseFilter> filter;
-    ASSERT_EQ(S_OK, CoCreateInstance(kClsidOverlayFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                     filter.PutVoid()));
-    EXPECT_EQ(S_FALSE, m_module.CanUnloadNow());  // COM loaded the registered file: this module
-    for (const GUID* page : {&kClsidPropertyPage, &kClsidAboutPage}) {
-      ComRef<IPropertyPage> created;
-      EXPECT_EQ(S_OK, CoCreateInstance(*page, nullptr, CLSCTX_INPROC_SERVER, IID_IPropertyPage, created.PutVoid()));
-    }
-    Outer outer;
-    ASSERT_EQ(S_OK, CoCreateInstance(kClsidOverlayFilter, &outer, CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                     outer.inner.PutVoid()));
-    ComRef<IBaseFilter> aggregated;
-    EXPECT_EQ(S_OK, outer.QueryInterface(IID_IBaseFilter, aggregated.PutVoid()));
-    aggregated.Reset();
-    outer.inner.Reset();
-  }
-  EXPECT_EQ(S_OK, m_module.Unregister());
-  ComRef<IBaseFilter> none;
-  EXPECT_EQ(REGDB_E_CLASSNOTREG,
-            CoCreateInstance(kClsidOverlayFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, none.PutVoid()));
-  RemoveAllRegistration();
-}
-
-TEST_F(ClassObjectsTest, PagesFollowThePropertyFrameProtocol) {
+TEST_F(ClassObjects, PagesFollowThePropertyFrameProtocol) {
   ComRef<IPropertyPage> page = Create<IPropertyPage>(kClsidPropertyPage, IID_IPropertyPage);
   ASSERT_TRUE(page);
-  EXPECT_EQ(E_POINTER, page->GetPageInfo(nullptr));
-  // One site at a time, held while set.
+  // One site at a time, held while set; the edited objects likewise.
   Outer site, second, edited;
   EXPECT_EQ(S_OK, page->SetPageSite(&site));
   EXPECT_EQ(E_UNEXPECTED, page->SetPageSite(&second));
   EXPECT_EQ(2u, site.refs);
   EXPECT_EQ(1u, second.refs);
-  // The edited objects likewise.
   IUnknown* objects[] = {static_cast<IPropertyPageSite*>(&edited)};
   EXPECT_EQ(E_POINTER, page->SetObjects(1, nullptr));
   EXPECT_EQ(S_OK, page->SetObjects(1, objects));
@@ -209,14 +172,12 @@ TEST_F(ClassObjectsTest, PagesFollowThePropertyFrameProtocol) {
   EXPECT_EQ(1u, edited.refs);
   EXPECT_EQ(S_FALSE, page->IsPageDirty());
   EXPECT_EQ(S_OK, page->Apply());
-  EXPECT_EQ(E_POINTER, page->TranslateAccelerator(nullptr));
 
   // No page window before Activate.
   RECT rect = {10, 20, 310, 220};
   EXPECT_EQ(E_UNEXPECTED, page->Show(SW_SHOW));
   EXPECT_EQ(E_UNEXPECTED, page->Move(&rect));
   EXPECT_EQ(E_UNEXPECTED, page->Deactivate());
-  EXPECT_EQ(E_POINTER, page->Activate(nullptr, nullptr, TRUE));
   HWND frame = CreateWindowExW(0, L"STATIC", L"frame", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 480, nullptr,
                                nullptr, nullptr, nullptr);
   if (frame != nullptr) {  // Wine without an X display creates no windows

@@ -18,65 +18,63 @@ std::wstring InCase(std::wstring text, wint_t (*change)(wint_t)) {
   return text;
 }
 
-class RegistrationGuardTest : public ::testing::Test {
+class RegistrationGuard : public ::testing::Test {
  protected:
   void SetUp() override {
     RemoveAllRegistration();
-    m_release = CopyModule(ModuleFile(), L"release");
-    m_twin = CopyModule(ModuleFile(), L"twin");  // the same file version
-    m_older = CopyModule(OlderModuleFile(), L"older");
-    ASSERT_FALSE(m_release.empty() || m_twin.empty() || m_older.empty());
+    ASSERT_FALSE(release.empty() || twin.empty() || older.empty());
   }
   void TearDown() override {
     RemoveAllRegistration();
     RemoveModuleCopies();
   }
-  std::wstring m_release, m_twin, m_older;
+  const std::wstring release = CopyModule(ModuleFile(), L"release");
+  const std::wstring twin = CopyModule(ModuleFile(), L"twin");  // the same file version
+  const std::wstring older = CopyModule(OlderModuleFile(), L"older");
 };
 
-TEST_F(RegistrationGuardTest, OnlyAnEqualOrNewerVersionTakesTheRegistrationOver) {
-  ASSERT_EQ(0u, RunRegsvr32(Quoted(m_release)));
+TEST_F(RegistrationGuard, OnlyAnEqualOrNewerVersionTakesTheRegistrationOver) {
+  ASSERT_EQ(0u, RunRegsvr32(release));
   const RegistrySnapshot registered = TakeServerSnapshot();
-  EXPECT_EQ(0u, RunRegsvr32(Quoted(m_older)));  // succeeds, registers nothing
+  EXPECT_EQ(0u, RunRegsvr32(older));  // succeeds, registers nothing
   EXPECT_EQ("", Difference(registered, TakeServerSnapshot()));
-
-  EXPECT_EQ(0u, RunRegsvr32(Quoted(m_twin)));  // a tie goes to the last one
-  EXPECT_TRUE(SamePath(m_twin, RegisteredServer()));
+  EXPECT_EQ(0u, RunRegsvr32(twin));  // a tie goes to the last one
+  EXPECT_TRUE(RegisteredTo(twin));
 
   RemoveAllRegistration();
-  ASSERT_EQ(0u, RunRegsvr32(Quoted(m_older)));
-  EXPECT_EQ(0u, RunRegsvr32(Quoted(m_release)));
-  EXPECT_TRUE(SamePath(m_release, RegisteredServer()));
+  ASSERT_EQ(0u, RunRegsvr32(older));
+  EXPECT_EQ(0u, RunRegsvr32(release));
+  EXPECT_TRUE(RegisteredTo(release));
 }
 
-TEST_F(RegistrationGuardTest, OnlyTheRegisteredFileUnregistersUnderAnySpelling) {
-  ASSERT_EQ(0u, RunRegsvr32(Quoted(InCase(m_release, std::towlower))));
+TEST_F(RegistrationGuard, OnlyTheRegisteredFileUnregistersUnderAnySpelling) {
+  ASSERT_EQ(0u, RunRegsvr32(InCase(release, std::towlower)));
   // Registering again under another spelling repairs the registration.
   ASSERT_EQ(ERROR_SUCCESS, RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey(kClsidAboutPage).c_str()));
-  ASSERT_EQ(0u, RunRegsvr32(Quoted(InCase(m_release, std::towupper))));
+  ASSERT_EQ(0u, RunRegsvr32(InCase(release, std::towupper)));
   EXPECT_TRUE(KeyExists(HKEY_CLASSES_ROOT, ClassKey(kClsidAboutPage)));
   WriteString(HKEY_CURRENT_USER, kSettingsKey, L"BackgroundColor", L"255");
   const RegistrySnapshot registered = TakeServerSnapshot();
 
-  EXPECT_EQ(0u, RunRegsvr32(L"/u " + Quoted(m_older)));
-  EXPECT_EQ(0u, RunRegsvr32(L"/u " + Quoted(m_twin)));
+  EXPECT_EQ(0u, RunRegsvr32(older, true));
+  EXPECT_EQ(0u, RunRegsvr32(twin, true));
   EXPECT_EQ("", Difference(registered, TakeServerSnapshot()));
 
-  EXPECT_EQ(0u, RunRegsvr32(L"/u " + Quoted(InCase(m_release, std::towlower))));
+  EXPECT_EQ(0u, RunRegsvr32(InCase(release, std::towlower), true));
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey(kClsidOverlayFilter)));
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, MapperEntryKey()));
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, CategoryEntryKey()));
   EXPECT_FALSE(KeyExists(HKEY_CURRENT_USER, kSettingsKey));
 }
 
-TEST_F(RegistrationGuardTest, ARegisteredFileThatIsGoneBlocksNeitherDirection) {
-  ASSERT_EQ(0u, RunRegsvr32(Quoted(m_release)));
-  ASSERT_TRUE(DeleteFileW(m_release.c_str()));
-  EXPECT_EQ(0u, RunRegsvr32(Quoted(m_older)));
-  EXPECT_TRUE(SamePath(m_older, RegisteredServer()));
+TEST_F(RegistrationGuard, ARegisteredFileThatIsGoneBlocksNeitherDirection) {
+  ASSERT_EQ(0u, RunRegsvr32(release));
+  ASSERT_TRUE(DeleteFileW(release.c_str()));
+  EXPECT_EQ(0u, RunRegsvr32(older));
+  EXPECT_TRUE(RegisteredTo(older));
 
-  ASSERT_TRUE(DeleteFileW(m_older.c_str()));
-  EXPECT_EQ(0u, RunRegsvr32(L"/u " + Quoted(m_twin)));
+  ASSERT_TRUE(DeleteFileW(older.c_str()));
+  EXPECT_EQ(0u, RunRegsvr32(twin, true));
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey(kClsidOverlayFilter)));
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, MapperEntryKey()));
 }

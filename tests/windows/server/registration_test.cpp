@@ -1,11 +1,14 @@
 // What registering the module writes and what unregistering removes, through
 // Wine's regsvr32 and through the exports called in this process; read back
-// from the registry and through the filter mapper.
+// from the registry, through the filter mapper and through COM. And the type
+// library step when the file holds no library.
 #include <gtest/gtest.h>
 
 #include <strmif.h>
 #include <uuids.h>
 
+#include "engine/filter/user_messages.h"
+#include "server/type_library.h"
 #include "tests/windows/server/server_test_support.h"
 #include "tests/windows/support/com_ref.h"
 
@@ -16,77 +19,34 @@ using namespace ovl::server;
 
 constexpr DWORD kMerit = 0x00200000;
 
-// The mapper's binary filter description: header (version, merit, pin
-// count, reserved); per pin six DWORDs (signature, flags, instances, type
-// count, medium count, category) and per type four (signature, reserved,
-// major and subtype offsets from the start of the block).
-struct MapperFilter {
-  DWORD merit = 0;
-  std::vector<DWORD> pinFlags;
-  std::vector<std::pair<GUID, GUID>> types;  // of all pins, in order
-};
-
-bool Decode(const std::vector<BYTE>& data, MapperFilter* filter) {
-  auto dword = [&](size_t at) {
-    DWORD value = 0;
-    if (at + 4 <= data.size()) memcpy(&value, data.data() + at, 4);
-    return value;
-  };
-  auto guid = [&](size_t at) {
-    GUID value = GUID_NULL;
-    value.Data1 = 0xffffffff;
-    if (at + sizeof(GUID) <= data.size()) memcpy(&value, data.data() + at, sizeof(GUID));
-    return value;
-  };
-  if (data.size() < 16) return false;
-  filter->merit = dword(4);
-  size_t at = 16;
-  for (DWORD pin = dword(8); pin > 0; --pin) {
-    filter->pinFlags.push_back(dword(at + 4));
-    const DWORD types = dword(at + 12);
-    const DWORD mediums = dword(at + 16);
-    at += 24;
-    for (DWORD t = 0; t < types; ++t, at += 16) filter->types.emplace_back(guid(dword(at + 8)), guid(dword(at + 12)));
-    at += 4 * mediums;
-  }
-  return at <= data.size();
-}
-
-// Class identifiers of the filters the mapper offers for an input type.
-std::vector<std::wstring> MatchingFilters(REFGUID major, REFGUID minor) {
-  std::vector<std::wstring> found;
+// Whether the filter mapper offers the filter to a graph builder that looks
+// for filters of at least `merit` taking and giving the given type.
+bool Offered(REFGUID major, REFGUID minor, DWORD merit = kMerit) {
   ComRef<IFilterMapper2> mapper;
   ComRef<IEnumMoniker> monikers;
   const GUID types[2] = {major, minor};
   if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
                               mapper.PutVoid())) ||
-      FAILED(mapper->EnumMatchingFilters(monikers.Put(), 0, FALSE, 0, TRUE, 1, types, nullptr, nullptr, FALSE,
-                                         FALSE, 0, nullptr, nullptr, nullptr))) {
+      FAILED(mapper->EnumMatchingFilters(monikers.Put(), 0, FALSE, merit, TRUE, 1, types, nullptr, nullptr, FALSE,
+                                         TRUE, 1, types, nullptr, nullptr))) {
     ADD_FAILURE() << "filter mapper";
-    return found;
+    return false;
   }
-  ComRef<IMoniker> moniker;
-  while (monikers->Next(1, moniker.Put(), nullptr) == S_OK) {
+  bool found = false;
+  for (ComRef<IMoniker> moniker; monikers->Next(1, moniker.Put(), nullptr) == S_OK;) {
     ComRef<IPropertyBag> bag;
     VARIANT value;
     VariantInit(&value);
     if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())) &&
         SUCCEEDED(bag->Read(L"CLSID", &value, nullptr)) && value.vt == VT_BSTR) {
-      found.push_back(value.bstrVal);
+      found = found || GuidText(kClsidOverlayFilter) == value.bstrVal;
     }
     VariantClear(&value);
   }
   return found;
 }
 
-bool Offered(REFGUID major, REFGUID minor) {
-  for (const std::wstring& clsid : MatchingFilters(major, minor)) {
-    if (clsid == GuidText(kClsidOverlayFilter)) return true;
-  }
-  return false;
-}
-
-class RegistrationTest : public ::testing::Test {
+class Registration : public ::testing::Test {
  protected:
   void SetUp() override {
     RemoveAllRegistration();
@@ -109,60 +69,64 @@ class RegistrationTest : public ::testing::Test {
       EXPECT_TRUE(SamePath(path, ReadString(HKEY_CLASSES_ROOT, server, nullptr).value_or(L"")));
       EXPECT_EQ(L"Both", ReadString(HKEY_CLASSES_ROOT, server, L"ThreadingModel").value_or(L""));  // REG_SZ
     }
-
     EXPECT_EQ(classes[0].second, ReadString(HKEY_CLASSES_ROOT, MapperEntryKey(), L"FriendlyName").value_or(L""));
-    MapperFilter filter;
-    ASSERT_TRUE(Decode(ReadValue(HKEY_CLASSES_ROOT, MapperEntryKey(), L"FilterData", REG_BINARY), &filter));
-    EXPECT_EQ(kMerit, filter.merit);
-    EXPECT_EQ((std::vector<DWORD>{0, REG_PINFLAG_B_OUTPUT}), filter.pinFlags);  // "Input", "Output"
-    ASSERT_EQ(2u, filter.types.size());
-    for (const auto& [major, minor] : filter.types) {
-      EXPECT_TRUE(IsEqualGUID(MEDIATYPE_Video, major) && IsEqualGUID(GUID_NULL, minor));
-    }
 
-    // The family's video category holds the filter, without pins; the audio
-    // category is not this module's.
+    // The family's video category holds the filter, at the same merit and
+    // without pins; the audio category is not this module's.
     EXPECT_EQ(L"RKMM Video Processors",
               ReadString(HKEY_CLASSES_ROOT, CategoryDefinitionKey(), L"FriendlyName").value_or(L""));
-    const std::vector<BYTE> merit = ReadValue(HKEY_CLASSES_ROOT, CategoryDefinitionKey(), L"Merit", REG_DWORD);
-    EXPECT_EQ(std::vector<BYTE>({0, 0, 0x20, 0}), merit);
+    const std::vector<BYTE> merit = {0, 0, 0x20, 0};
+    EXPECT_EQ(merit, ReadValue(HKEY_CLASSES_ROOT, CategoryDefinitionKey(), L"Merit", REG_DWORD));
     EXPECT_EQ(classes[0].second, ReadString(HKEY_CLASSES_ROOT, CategoryEntryKey(), L"FriendlyName").value_or(L""));
-    MapperFilter entry;
-    ASSERT_TRUE(Decode(ReadValue(HKEY_CLASSES_ROOT, CategoryEntryKey(), L"FilterData", REG_BINARY), &entry));
-    EXPECT_EQ(kMerit, entry.merit);
-    EXPECT_TRUE(entry.pinFlags.empty());
+    const std::vector<BYTE> data = ReadValue(HKEY_CLASSES_ROOT, CategoryEntryKey(), L"FilterData", REG_BINARY);
+    ASSERT_GE(data.size(), 12u);  // version, merit, pin count
+    EXPECT_EQ(merit, std::vector<BYTE>(data.begin() + 4, data.begin() + 8));
+    EXPECT_EQ(std::vector<BYTE>(4, 0), std::vector<BYTE>(data.begin() + 8, data.begin() + 12));
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, ClassKey(kCatidAudioProcessors)));
 
     // The type library, from the module file itself.
-    EXPECT_TRUE(
-        SamePath(path, ReadString(HKEY_CLASSES_ROOT, TypeLibraryKey() + L"\\1.0\\0\\win64", nullptr).value_or(L"")));
+    const std::wstring library = TypeLibraryKey() + L"\\1.0\\0\\win64";
+    EXPECT_TRUE(SamePath(path, ReadString(HKEY_CLASSES_ROOT, library, nullptr).value_or(L"")));
   }
 };
 
-TEST_F(RegistrationTest, Regsvr32RegistersAndRemovesTheServer) {
+TEST_F(Registration, Regsvr32RegistersAndRemovesTheServer) {
   const std::wstring module = ModuleFile();
-  ASSERT_EQ(0u, RunRegsvr32(Quoted(module)));
+  ASSERT_EQ(0u, RunRegsvr32(module));
   ExpectRegisteredFrom(module);
-  // Graph builders find the filter for any video input, not for audio.
+  // Graph builders find the filter for any video, at its merit and not
+  // above; never for audio.
   EXPECT_TRUE(Offered(MEDIATYPE_Video, MEDIASUBTYPE_RGB24));
   EXPECT_TRUE(Offered(MEDIATYPE_Video, GUID_NULL));
-  EXPECT_FALSE(Offered(MEDIATYPE_Audio, GUID_NULL));
+  EXPECT_FALSE(Offered(MEDIATYPE_Video, GUID_NULL, kMerit + 1));
+  EXPECT_FALSE(Offered(MEDIATYPE_Audio, GUID_NULL, 0));
+  // COM creates the classes from the registered file.
+  for (const GUID* clsid : {&kClsidOverlayFilter, &kClsidPropertyPage, &kClsidAboutPage}) {
+    ComRef<IUnknown> created;
+    EXPECT_EQ(S_OK, CoCreateInstance(*clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, created.PutVoid()));
+  }
 
-  ASSERT_EQ(0u, RunRegsvr32(L"/u " + Quoted(module)));
-  EXPECT_FALSE(Offered(MEDIATYPE_Video, GUID_NULL));
+  ASSERT_EQ(0u, RunRegsvr32(module, true));
+  EXPECT_FALSE(Offered(MEDIATYPE_Video, GUID_NULL, 0));
   for (const std::wstring& key : {ClassKey(kClsidOverlayFilter), ClassKey(kClsidPropertyPage),
                                   ClassKey(kClsidAboutPage), MapperEntryKey(), CategoryEntryKey(), TypeLibraryKey()}) {
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
   }
+  ComRef<IUnknown> none;
+  EXPECT_EQ(REGDB_E_CLASSNOTREG,
+            CoCreateInstance(kClsidOverlayFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, none.PutVoid()));
 }
 
-TEST_F(RegistrationTest, UnregisteringRemovesExactlyWhatRegisteringWrote) {
+TEST_F(Registration, UnregisteringRemovesExactlyWhatRegisteringWrote) {
   // The settings key's parents are shared with the maker's other filters.
   WriteString(HKEY_CURRENT_USER, L"SOFTWARE\\Tern Systems, Inc.\\DShow\\Filters\\Other", L"Kept", L"1");
   const RegistrySnapshot before = TakeServerSnapshot();
   {
     LoadedModule exports(ModuleFile());
     ASSERT_TRUE(exports.Loaded());
+    EXPECT_EQ(S_OK, exports.Unregister()) << "nothing registered: nothing to do";
+    EXPECT_EQ("", Difference(before, TakeServerSnapshot()));
+
     ASSERT_EQ(S_OK, exports.Register());
     ExpectRegisteredFrom(ModuleFile());
     const RegistrySnapshot registered = TakeServerSnapshot();
@@ -190,13 +154,37 @@ TEST_F(RegistrationTest, UnregisteringRemovesExactlyWhatRegisteringWrote) {
   EXPECT_EQ("", Difference(expected, after));
 }
 
-TEST_F(RegistrationTest, UnregisteringWhatIsNotRegisteredSucceedsAndChangesNothing) {
-  const RegistrySnapshot before = TakeServerSnapshot();
-  LoadedModule exports(ModuleFile());
-  ASSERT_TRUE(exports.Loaded());
-  EXPECT_EQ(S_OK, exports.Unregister());
-  EXPECT_EQ("", Difference(before, TakeServerSnapshot()));
-  EXPECT_EQ(S_OK, exports.CanUnloadNow());
+std::vector<std::pair<std::string, std::string>> g_messages;
+
+std::string Narrow(const std::wstring& text) {
+  char buffer[2048] = {};
+  WideCharToMultiByte(CP_THREAD_ACP, 0, text.c_str(), -1, buffer, sizeof(buffer), nullptr, nullptr);
+  return buffer;
+}
+
+// One message, caption "Error", naming the file (cut to 259 characters), and
+// nothing registered; the message goes to a sink instead of a box.
+TEST(TypeLibraryMessage, AFileWithoutLibraryGivesOneMessageNamingIt) {
+  RemoveAllRegistration();
+  const ovl::MessageSink previous = ovl::SetFilterMessageSink(
+      [](const char* text, const char* caption) { g_messages.emplace_back(caption, text); });
+  wchar_t self[MAX_PATH];  // this test program: no type library in it
+  GetModuleFileNameW(nullptr, self, MAX_PATH);
+  const std::wstring tooLong = ModuleFile() + L"\\" + std::wstring(240, L'x') + L".dll";
+  for (const std::wstring& path : {std::wstring(self), tooLong}) {
+    g_messages.clear();
+    const HRESULT hr = ovl::server::RegisterTypeLibrary(path);
+    EXPECT_TRUE(FAILED(hr));
+    if (path == tooLong) {
+      EXPECT_EQ(HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE), hr) << "refused unread";
+    }
+    ASSERT_EQ(1u, g_messages.size());
+    EXPECT_EQ("Error", g_messages[0].first);
+    // The status name slot stays empty while tracing is off.
+    EXPECT_EQ(("Failed  to register type library: " + Narrow(path)).substr(0, 259), g_messages[0].second);
+  }
+  ovl::SetFilterMessageSink(previous);
+  EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TypeLibraryKey()));
 }
 
 }  // namespace

@@ -16,52 +16,36 @@ const wchar_t* const kInterfaceIds[] = {
     L"{84312F87-2C1E-4101-B67E-02FC2882063C}", L"{8AF3C473-63F2-4C24-9C95-ED04A1F34A38}",
 };
 
-// Walks a key into the snapshot; buffers shared, HKCR is large.
-struct Walk {
-  RegistrySnapshot* snapshot;
-  std::vector<wchar_t> name = std::vector<wchar_t>(16384);
-  std::vector<BYTE> data = std::vector<BYTE>(1 << 16);
-
-  void Key(HKEY key, const std::wstring& path, bool recursive) {
-    (*snapshot)[path] = L"";
-    static const wchar_t kDigits[] = L"0123456789abcdef";
-    for (DWORD index = 0;; ++index) {
-      DWORD nameLength = static_cast<DWORD>(name.size());
-      DWORD type = 0;
-      DWORD bytes = static_cast<DWORD>(data.size());
-      if (RegEnumValueW(key, index, name.data(), &nameLength, nullptr, &type, data.data(), &bytes) != ERROR_SUCCESS) {
-        break;
-      }
-      std::wstring text = std::to_wstring(type) + L":";
-      for (DWORD i = 0; i < bytes; ++i) text += {kDigits[data[i] >> 4], kDigits[data[i] & 15]};
-      (*snapshot)[path + L"|" + std::wstring(name.data(), nameLength)] = text;
+// Adds `key` below `root` (named `path` in the snapshot) with its values
+// and, when `recursive`, its subkeys; otherwise only its subkeys' names.
+void Walk(RegistrySnapshot& snapshot, HKEY root, const std::wstring& key, const std::wstring& path, bool recursive) {
+  HKEY handle = nullptr;
+  if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return;
+  snapshot[path] = L"";
+  static const wchar_t kDigits[] = L"0123456789abcdef";
+  static std::vector<wchar_t> name(16384);  // shared: HKCR is large
+  static std::vector<BYTE> data(1 << 16);
+  for (DWORD index = 0;; ++index) {
+    DWORD nameLength = static_cast<DWORD>(name.size()), type = 0, bytes = static_cast<DWORD>(data.size());
+    if (RegEnumValueW(handle, index, name.data(), &nameLength, nullptr, &type, data.data(), &bytes) != ERROR_SUCCESS) {
+      break;
     }
-    for (DWORD index = 0;; ++index) {
-      wchar_t child[256];
-      DWORD length = 256;
-      if (RegEnumKeyExW(key, index, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
-      HKEY childKey = nullptr;
-      if (!recursive || RegOpenKeyExW(key, child, 0, KEY_READ, &childKey) != ERROR_SUCCESS) {
-        (*snapshot)[path + L"\\" + child] = L"";
-        continue;
-      }
-      Key(childKey, path + L"\\" + child, true);
-      RegCloseKey(childKey);
-    }
+    std::wstring text = std::to_wstring(type) + L":";
+    for (DWORD i = 0; i < bytes; ++i) text += {kDigits[data[i] >> 4], kDigits[data[i] & 15]};
+    snapshot[path + L"|" + std::wstring(name.data(), nameLength)] = text;
   }
-
-  void Root(HKEY root, const wchar_t* rootName, const std::wstring& key, bool recursive) {
-    HKEY handle = nullptr;
-    if (RegOpenKeyExW(root, key.c_str(), 0, KEY_READ, &handle) != ERROR_SUCCESS) return;
-    Key(handle, key.empty() ? rootName : rootName + (L"\\" + key), recursive);
-    RegCloseKey(handle);
+  for (DWORD index = 0;; ++index) {
+    wchar_t child[256];
+    DWORD length = 256;
+    if (RegEnumKeyExW(handle, index, child, &length, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) break;
+    if (recursive) Walk(snapshot, handle, child, path + L"\\" + child, true);
+    else snapshot[path + L"\\" + child] = L"";
   }
-};
+  RegCloseKey(handle);
+}
 
 std::wstring TestDirectory() {
-  wchar_t buffer[MAX_PATH];
-  GetModuleFileNameW(nullptr, buffer, MAX_PATH);
-  std::wstring path(buffer);
+  const std::wstring path = ModulePath();
   return path.substr(0, path.find_last_of(L"\\/") + 1);
 }
 
@@ -101,8 +85,7 @@ bool KeyExists(HKEY root, const std::wstring& key) {
 
 std::vector<BYTE> ReadValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD wanted) {
   std::vector<BYTE> data;
-  DWORD type = 0;
-  DWORD bytes = 0;
+  DWORD type = 0, bytes = 0;
   if (RegGetValueW(root, key.c_str(), name, RRF_RT_ANY | RRF_NOEXPAND, &type, nullptr, &bytes) == ERROR_SUCCESS &&
       type == wanted) {
     data.resize(bytes);
@@ -112,39 +95,33 @@ std::vector<BYTE> ReadValue(HKEY root, const std::wstring& key, const wchar_t* n
 }
 
 std::optional<std::wstring> ReadString(HKEY root, const std::wstring& key, const wchar_t* name) {
-  std::vector<BYTE> data = ReadValue(root, key, name, REG_SZ);
+  const std::vector<BYTE> data = ReadValue(root, key, name, REG_SZ);
   if (data.empty()) return std::nullopt;
   return std::wstring(reinterpret_cast<const wchar_t*>(data.data()), data.size() / sizeof(wchar_t) - 1);
 }
 
 void WriteString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value) {
-  HKEY handle = nullptr;
-  if (RegCreateKeyExW(root, key.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &handle, nullptr) != ERROR_SUCCESS) {
-    return;
-  }
-  RegSetValueExW(handle, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
-                 static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t)));
-  RegCloseKey(handle);
-}
-
-std::wstring RegisteredServer() {
-  return ReadString(HKEY_CLASSES_ROOT, ClassKey(kClsidOverlayFilter) + L"\\InprocServer32", nullptr).value_or(L"");
+  RegSetKeyValueW(root, key.c_str(), name, REG_SZ, value.c_str(), static_cast<DWORD>((value.size() + 1) * 2));
 }
 
 bool SamePath(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
+bool RegisteredTo(const std::wstring& path) {
+  const std::wstring server = ClassKey(kClsidOverlayFilter) + L"\\InprocServer32";
+  return SamePath(path, ReadString(HKEY_CLASSES_ROOT, server, nullptr).value_or(L""));
+}
+
 RegistrySnapshot TakeServerSnapshot() {
   // All of HKCR takes seconds under Wine; its first level shows a key
   // written anywhere unexpected.
   RegistrySnapshot snapshot;
-  Walk walk{&snapshot};
-  walk.Root(HKEY_CLASSES_ROOT, L"HKCR", L"", false);
-  walk.Root(HKEY_CLASSES_ROOT, L"HKCR", L"CLSID", true);
-  walk.Root(HKEY_CLASSES_ROOT, L"HKCR", L"TypeLib", true);
-  for (const wchar_t* iid : kInterfaceIds) walk.Root(HKEY_CLASSES_ROOT, L"HKCR", std::wstring(L"Interface\\") + iid, true);
-  walk.Root(HKEY_CURRENT_USER, L"HKCU", L"SOFTWARE\\Tern Systems, Inc.", true);
+  Walk(snapshot, HKEY_CLASSES_ROOT, L"", L"HKCR", false);
+  std::vector<std::wstring> keys = {L"CLSID", L"TypeLib"};
+  for (const wchar_t* iid : kInterfaceIds) keys.push_back(std::wstring(L"Interface\\") + iid);
+  for (const std::wstring& key : keys) Walk(snapshot, HKEY_CLASSES_ROOT, key, L"HKCR\\" + key, true);
+  Walk(snapshot, HKEY_CURRENT_USER, L"SOFTWARE\\Tern Systems, Inc.", L"HKCU\\SOFTWARE\\Tern Systems, Inc.", true);
   return snapshot;
 }
 
@@ -165,17 +142,14 @@ std::string Difference(const RegistrySnapshot& before, const RegistrySnapshot& a
 }
 
 void RemoveAllRegistration() {
-  for (const GUID* clsid : {&kClsidOverlayFilter, &kClsidPropertyPage, &kClsidAboutPage}) {
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey(*clsid).c_str());
-  }
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, MapperEntryKey().c_str());
+  std::vector<std::wstring> keys = {ClassKey(kClsidOverlayFilter), ClassKey(kClsidPropertyPage),
+                                    ClassKey(kClsidAboutPage), MapperEntryKey(), TypeLibraryKey()};
   for (const GUID* category : {&kCatidAudioProcessors, &kCatidVideoProcessors}) {
-    RegDeleteTreeW(HKEY_CLASSES_ROOT, ClassKey(*category).c_str());
-    RegDeleteTreeW(HKEY_CLASSES_ROOT,
-                   (ClassKey(CLSID_ActiveMovieCategories) + L"\\Instance\\" + GuidText(*category)).c_str());
+    keys.push_back(ClassKey(*category));
+    keys.push_back(ClassKey(CLSID_ActiveMovieCategories) + L"\\Instance\\" + GuidText(*category));
   }
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, TypeLibraryKey().c_str());
-  for (const wchar_t* iid : kInterfaceIds) RegDeleteTreeW(HKEY_CLASSES_ROOT, (std::wstring(L"Interface\\") + iid).c_str());
+  for (const wchar_t* iid : kInterfaceIds) keys.push_back(std::wstring(L"Interface\\") + iid);
+  for (const std::wstring& key : keys) RegDeleteTreeW(HKEY_CLASSES_ROOT, key.c_str());
   RegDeleteTreeW(HKEY_CURRENT_USER, kSettingsKey);
 }
 
@@ -220,12 +194,11 @@ LoadedModule::~LoadedModule() {
   if (m_module != nullptr) FreeLibrary(m_module);
 }
 
-std::wstring Quoted(const std::wstring& path) { return L"\"" + path + L"\""; }
-
-DWORD RunRegsvr32(const std::wstring& arguments) {
+DWORD RunRegsvr32(const std::wstring& path, bool unregister) {
   wchar_t system[MAX_PATH];
   GetSystemDirectoryW(system, MAX_PATH);
-  std::wstring command = Quoted(std::wstring(system) + L"\\regsvr32.exe") + L" /s " + arguments;
+  std::wstring command =
+      L"\"" + std::wstring(system) + L"\\regsvr32.exe\" /s " + (unregister ? L"/u \"" : L"\"") + path + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};

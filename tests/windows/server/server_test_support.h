@@ -31,9 +31,9 @@ bool KeyExists(HKEY root, const std::wstring& key);
 std::vector<BYTE> ReadValue(HKEY root, const std::wstring& key, const wchar_t* name, DWORD type);
 std::optional<std::wstring> ReadString(HKEY root, const std::wstring& key, const wchar_t* name);
 void WriteString(HKEY root, const std::wstring& key, const wchar_t* name, const std::wstring& value);
-// The InprocServer32 path registered for the filter, or "".
-std::wstring RegisteredServer();
-bool SamePath(const std::wstring& a, const std::wstring& b);
+bool SamePath(const std::wstring& a, const std::wstring& b);  // in any spelling
+// Whether the filter's InprocServer32 is `path`.
+bool RegisteredTo(const std::wstring& path);
 
 // Keys ("HKCR\key") and values ("HKCR\key|name" -> type and bytes) where the
 // module and the platform's helpers can write: all of HKCR\CLSID, TypeLib,
@@ -73,8 +73,7 @@ class LoadedModule {
   HMODULE m_module = nullptr;
 };
 
-// Runs "regsvr32 /s <arguments>"; its exit code (0 when the export succeeded).
-DWORD RunRegsvr32(const std::wstring& arguments);
-std::wstring Quoted(const std::wstring& path);
+// Runs "regsvr32 /s [/u] <path>"; its exit code (0 when the export succeeded).
+DWORD RunRegsvr32(const std::wstring& path, bool unregister = false);
 
 }  // namespace ovl::testing

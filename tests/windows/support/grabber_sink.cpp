@@ -2,8 +2,6 @@
 
 #include <qedit.h>
 
-#include <cstring>
-
 #include "tests/windows/support/graph_util.h"
 
 namespace ovl::testing {
@@ -89,16 +87,13 @@ GrabberSink::~GrabberSink() {
 }
 
 HRESULT GrabberSink::AddTo(IGraphBuilder* graph, const GUID& majortype, const GUID& subtype) {
-  HRESULT hr = CoCreateInstance(kSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
-                                m_grabber.PutVoid());
+  HRESULT hr = CoCreateInstance(kSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, m_grabber.PutVoid());
   if (FAILED(hr)) return hr;
   hr = CoCreateInstance(kNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, m_renderer.PutVoid());
   if (FAILED(hr)) return hr;
   auto grabber = m_grabber.As<ISampleGrabber>(IID_ISampleGrabber);
   if (!grabber) return E_NOINTERFACE;
-
-  AM_MEDIA_TYPE accepted;
-  std::memset(&accepted, 0, sizeof(accepted));
+  AM_MEDIA_TYPE accepted = {};
   accepted.majortype = majortype;
   accepted.subtype = subtype;
   if (FAILED(hr = grabber->SetMediaType(&accepted))) return hr;

@@ -1,11 +1,11 @@
 #pragma once
 // A test source filter with one output pin ("Out") that delivers RGB24
 // FORMAT_VideoInfo frames of a fixed size exactly as a test scripts them:
-// times or none, zero-length samples, discontinuity, sync point and preroll
-// marks, an in-sample type change, pixel bytes of the test's choice; plus end
-// of stream, flushing and new segments. Commands run in order on the
-// filter's own streaming thread, which exists while the filter is paused or
-// running; commands queued while stopped wait for the next run.
+// times or none, discontinuity, sync point and preroll marks, an in-sample
+// type change, pixel bytes of the test's choice; plus end of stream and
+// flushing. Commands run in order on the filter's own streaming thread,
+// which exists while the filter is paused or running; commands queued while
+// stopped wait for the next run.
 //
 // The output pin is a CDynamicOutputPin: every delivery is bracketed by
 // StartUsingOutputPin/StopUsingOutputPin and the pin can be blocked through
@@ -18,6 +18,7 @@
 // script stays as it is and only the flush happens. A generated stream
 // (SetStream) delivers numbered frames at a fixed rate, after the script,
 // from the current position to the stop position, then end of stream.
+#include <chrono>
 #include <condition_variable>
 #include <deque>
 #include <functional>
@@ -37,7 +38,6 @@ struct ScriptedSample {
   bool discontinuity = false;
   bool syncPoint = true;
   bool preroll = false;
-  bool zeroLength = false;
   // Copied to the start of the frame; the rest of the frame is zero.
   std::vector<BYTE> pixels;
   // Attached to the sample as a type change when set.
@@ -73,71 +73,7 @@ struct SeekCall {
   DWORD stopFlags = 0;
 };
 
-class CScriptedSource;
-
-class CScriptedSourcePin : public CDynamicOutputPin, public IMediaSeeking, public IMediaPosition {
- public:
-  CScriptedSourcePin(CScriptedSource* filter, CCritSec* lock, HRESULT* phr);
-
-  DECLARE_IUNKNOWN
-  // IMediaSeeking and IMediaPosition only once the source enables seeking.
-  HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
-
-  // IMediaSeeking, answered by the source.
-  HRESULT STDMETHODCALLTYPE GetCapabilities(DWORD* capabilities) override;
-  HRESULT STDMETHODCALLTYPE CheckCapabilities(DWORD* capabilities) override;
-  HRESULT STDMETHODCALLTYPE IsFormatSupported(const GUID* format) override;
-  HRESULT STDMETHODCALLTYPE QueryPreferredFormat(GUID* format) override;
-  HRESULT STDMETHODCALLTYPE GetTimeFormat(GUID* format) override;
-  HRESULT STDMETHODCALLTYPE IsUsingTimeFormat(const GUID* format) override;
-  HRESULT STDMETHODCALLTYPE SetTimeFormat(const GUID* format) override;
-  HRESULT STDMETHODCALLTYPE GetDuration(LONGLONG* duration) override;
-  HRESULT STDMETHODCALLTYPE GetStopPosition(LONGLONG* stop) override;
-  HRESULT STDMETHODCALLTYPE GetCurrentPosition(LONGLONG* current) override;
-  HRESULT STDMETHODCALLTYPE ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat, LONGLONG source,
-                                              const GUID* sourceFormat) override;
-  HRESULT STDMETHODCALLTYPE SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop,
-                                         DWORD stopFlags) override;
-  HRESULT STDMETHODCALLTYPE GetPositions(LONGLONG* current, LONGLONG* stop) override;
-  HRESULT STDMETHODCALLTYPE GetAvailable(LONGLONG* earliest, LONGLONG* latest) override;
-  HRESULT STDMETHODCALLTYPE SetRate(double rate) override;
-  HRESULT STDMETHODCALLTYPE GetRate(double* rate) override;
-  HRESULT STDMETHODCALLTYPE GetPreroll(LONGLONG* preroll) override;
-
-  // IMediaPosition, in seconds over the same positions (no automation). A
-  // seeking pass-through downstream forwards IMediaPosition calls to this
-  // pin's own IMediaPosition, not through IMediaSeeking (Wine 8's does; a
-  // source without one answers E_NOTIMPL there).
-  HRESULT STDMETHODCALLTYPE GetTypeInfoCount(UINT* count) override;
-  HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*, UINT*) override {
-    return E_NOTIMPL;
-  }
-  HRESULT STDMETHODCALLTYPE get_Duration(REFTIME* length) override;
-  HRESULT STDMETHODCALLTYPE put_CurrentPosition(REFTIME time) override;
-  HRESULT STDMETHODCALLTYPE get_CurrentPosition(REFTIME* time) override;
-  HRESULT STDMETHODCALLTYPE get_StopTime(REFTIME* time) override;
-  HRESULT STDMETHODCALLTYPE put_StopTime(REFTIME time) override;
-  HRESULT STDMETHODCALLTYPE get_PrerollTime(REFTIME* time) override;
-  HRESULT STDMETHODCALLTYPE put_PrerollTime(REFTIME) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE put_Rate(double rate) override { return SetRate(rate); }
-  HRESULT STDMETHODCALLTYPE get_Rate(double* rate) override { return GetRate(rate); }
-  HRESULT STDMETHODCALLTYPE CanSeekForward(LONG* can) override;
-  HRESULT STDMETHODCALLTYPE CanSeekBackward(LONG* can) override;
-
-  HRESULT CheckMediaType(const CMediaType* type) override;
-  HRESULT GetMediaType(int position, CMediaType* type) override;
-  HRESULT DecideBufferSize(IMemAllocator* allocator, ALLOCATOR_PROPERTIES* request) override;
-  // Counts quality messages from downstream.
-  HRESULT STDMETHODCALLTYPE Notify(IBaseFilter* sender, Quality quality) override;
-
-  LONG QualityMessages() const { return m_qualityMessages; }
-
- private:
-  CScriptedSource* m_source;
-  volatile LONG m_qualityMessages = 0;
-};
+class CScriptedSourcePin;
 
 class CScriptedSource : public CBaseFilter {
  public:
@@ -149,15 +85,18 @@ class CScriptedSource : public CBaseFilter {
   void QueueEndOfStream();
   void QueueBeginFlush();
   void QueueEndFlush();
-  void QueueNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate);
-  // Waits until every queued command has run; false on timeout.
-  bool WaitUntilDone(DWORD timeoutMs);
-  // Waits until at least `count` commands have run; false on timeout.
-  bool WaitForResults(size_t count, DWORD timeoutMs);
+  // Wait until every queued command has run, or until at least `count`
+  // commands have run; false on timeout.
+  bool WaitUntilDone(DWORD timeoutMs) { return Wait(timeoutMs, [this] { return m_commands.empty() && !m_busy; }); }
+  bool WaitForResults(size_t count, DWORD timeoutMs) {
+    return Wait(timeoutMs, [this, count] { return m_results.size() >= count; });
+  }
   // The result of each command run so far, in order.
-  std::vector<HRESULT> Results();
+  std::vector<HRESULT> Results() { return Locked([this] { return m_results; }); }
 
-  CScriptedSourcePin* OutputPin() { return m_pin.get(); }
+  // IMediaSeeking and IMediaPosition (duration and current position only)
+  // once seeking is enabled.
+  CDynamicOutputPin* OutputPin();
   const CMediaType& FrameType() const { return m_type; }
   LONG FrameBytes() const;
 
@@ -169,24 +108,26 @@ class CScriptedSource : public CBaseFilter {
   void SetStream(const GeneratedStream& stream);
   // Whether the pin offers IMediaSeeking, and whether it knows frame numbers
   // as a time format besides media time.
-  void EnableSeeking(bool frameFormat = false);
+  void EnableSeeking(bool frameFormat = false) {
+    Locked([&] { m_seekable = true, m_frameFormat = frameFormat; });
+  }
 
   // --- seeking (also reached through the pin's IMediaSeeking) ---
   // Called at the start of every SetPositions, on the caller's thread.
-  void SetSeekHook(std::function<void()> hook);
-  std::vector<SeekCall> SeekCalls();
+  void SetSeekHook(std::function<void()> hook) { Locked([&] { m_seekHook = std::move(hook); }); }
+  std::vector<SeekCall> SeekCalls() { return Locked([this] { return m_seekCalls; }); }
   // Begin-flush downstream from the calling thread, waits until the
   // streaming thread is back from what it was doing, then end-flush; the
   // script and the stream position stay. S_OK or the first failure.
   HRESULT Flush();
   // Waits until the generated stream has sent its end of stream; false on timeout.
-  bool WaitUntilStreamEnded(DWORD timeoutMs);
+  bool WaitUntilStreamEnded(DWORD timeoutMs) { return Wait(timeoutMs, [this] { return m_streamEnded && !m_busy; }); }
   // Frames of the generated stream delivered so far (any result).
-  LONGLONG StreamFramesDelivered();
+  LONGLONG StreamFramesDelivered() { return Locked([this] { return m_streamFramesDelivered; }); }
 
   // CBaseFilter
   int GetPinCount() override { return 1; }
-  CBasePin* GetPin(int n) override { return n == 0 ? m_pin.get() : nullptr; }
+  CBasePin* GetPin(int n) override { return n == 0 ? OutputPin() : nullptr; }
   // Hands the output pin the graph's IGraphConfig and our stop event.
   HRESULT STDMETHODCALLTYPE JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) override;
   // Start and end the streaming thread.
@@ -195,40 +136,44 @@ class CScriptedSource : public CBaseFilter {
 
  private:
   friend class CScriptedSourcePin;
-  enum class Kind { Sample, EndOfStream, BeginFlush, EndFlush, NewSegment };
-  struct Command {
-    Kind kind;
-    ScriptedSample sample;
-    REFERENCE_TIME segmentStart = 0;
-    REFERENCE_TIME segmentStop = 0;
-    double rate = 1.0;
-  };
+  using Command = std::function<HRESULT()>;
 
   CScriptedSource(LONG width, LONG height, HRESULT* phr);
   ~CScriptedSource() override;
 
+  template <class F>
+  auto Locked(F&& call) -> decltype(call()) {
+    std::lock_guard<std::mutex> guard(m_mutex);
+    return call();
+  }
+  bool Wait(DWORD timeoutMs, const std::function<bool()>& done) {
+    std::unique_lock<std::mutex> lock(m_mutex);
+    return m_changed.wait_for(lock, std::chrono::milliseconds(timeoutMs), done);
+  }
   void Push(Command command);
   void StreamingLoop();
-  HRESULT Execute(const Command& command);
-  HRESULT DeliverSample(const ScriptedSample& sample);
-  // With m_mutex held: whether the generated stream has something to send.
-  bool StreamHasWork() const;
   void RunStreamStep();
-  HRESULT DeliverStreamFrame(LONGLONG index, REFERENCE_TIME segmentStart);
+  HRESULT DeliverSample(const ScriptedSample& sample);
   // Flushes downstream around `change`, with the streaming thread held.
   HRESULT FlushAround(const std::function<void()>& change);
+  HRESULT SetPositions(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags);
+  // With m_mutex held: times in media time, converted to and from the time format.
   REFERENCE_TIME FrameDuration() const;
-  LONGLONG DurationNow() const;  // media time
-  LONGLONG ToFormat(LONGLONG mediaTime) const;
-  LONGLONG FromFormat(LONGLONG value) const;
-  HRESULT SetPositionsImpl(LONGLONG* current, DWORD currentFlags, LONGLONG* stop, DWORD stopFlags);
+  LONGLONG DurationNow() const;
+  REFERENCE_TIME PositionNow() const { return m_streaming ? m_nextFrame * FrameDuration() : m_scriptPosition; }
+  bool Frames(const GUID& format) const { return IsEqualGUID(format, TIME_FORMAT_FRAME); }
+  bool FormatSupported(const GUID& format) const {
+    return IsEqualGUID(format, TIME_FORMAT_MEDIA_TIME) || (Frames(format) && m_frameFormat);
+  }
+  LONGLONG ToFormat(LONGLONG time) const { return Frames(m_timeFormat) ? time / FrameDuration() : time; }
+  LONGLONG FromFormat(LONGLONG value) const { return Frames(m_timeFormat) ? value * FrameDuration() : value; }
 
   CCritSec m_stateLock;
   CMediaType m_type;
   HANDLE m_stopEvent;
   std::unique_ptr<CScriptedSourcePin> m_pin;
 
-  std::mutex m_mutex;
+  std::mutex m_mutex;  // guards everything below
   std::condition_variable m_changed;
   std::deque<Command> m_commands;
   std::vector<HRESULT> m_results;
@@ -237,7 +182,6 @@ class CScriptedSource : public CBaseFilter {
   bool m_hold = false;  // a flush is in progress: start nothing new
   std::thread m_thread;
 
-  // Seeking and the generated stream, guarded by m_mutex.
   bool m_seekable = false;
   bool m_frameFormat = false;
   GUID m_timeFormat = TIME_FORMAT_MEDIA_TIME;

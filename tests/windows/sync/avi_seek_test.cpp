@@ -57,10 +57,7 @@ TEST(AviSplitterSeek, BothFilesMoveAndTheOutputResumesThere) {
     ASSERT_TRUE(SUCCEEDED(watchdog.Guard("Pause", [&] { return control->Pause(); })));
     OAFilterState state = State_Stopped;
     watchdog.Guard("GetState", [&] { return control->GetState(5000, &state); });
-    LONGLONG to = kSeekFrame * kFrame;
-    ASSERT_EQ(S_OK, watchdog.Guard("seek", [&] {
-      return seeking->SetPositions(&to, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
-    }));
+    ASSERT_EQ(S_OK, watchdog.Guard("seek", [&] { return SeekTo(seeking.Get(), kSeekFrame * kFrame); }));
     ASSERT_TRUE(SUCCEEDED(watchdog.Guard("Run", [&] { return control->Run(); })));
     long code = 0;
     EXPECT_EQ(S_OK, watchdog.Guard("completion", [&] { return events->WaitForCompletion(20000, &code); }));
@@ -70,14 +67,7 @@ TEST(AviSplitterSeek, BothFilesMoveAndTheOutputResumesThere) {
     // A few frames from before the seek, then the new position to the end.
     std::vector<Shown> shown;
     const auto frames = sink.Frames();
-    for (const CapturedFrame& f : frames) {
-      Shown s;
-      BYTE tag = 0;
-      LONGLONG index = 0;
-      if (DecodeStreamPixel(&f.bytes[0], &tag, &index) && tag == kMainTag) s.main = index;
-      if (DecodeStreamPixel(&f.bytes[3 * (kWidth - 1)], &tag, &index) && tag == kSecondTag) s.second = index;
-      shown.push_back(s);
-    }
+    for (const CapturedFrame& f : frames) shown.push_back(ShownIn(f.bytes, kWidth));
     std::size_t resumed = 0;
     while (resumed < shown.size() && shown[resumed].main < kSeekFrame) ++resumed;
     ASSERT_LT(resumed, shown.size()) << "no frame from the new position";

@@ -20,30 +20,25 @@ struct ParkedCase {
   const char* name;
   Parked parked;
   Action action;
-  // What the parked Receive returns, or kAnySuccess (the renderer's
-  // answer, or a seek's drop or flush).
-  HRESULT parkedResult;
 };
-
-constexpr HRESULT kAnySuccess = 2;  // no Receive returns it
 
 void PrintTo(const ParkedCase& c, std::ostream* os) { *os << c.name; }
 
 const ParkedCase kCases[] = {
-    {"MainWaits_Stop", Parked::MainWaits, Action::Stop, S_OK},
-    {"MainWaits_FlushMain", Parked::MainWaits, Action::FlushMain, S_FALSE},
-    {"MainWaits_FlushSecond", Parked::MainWaits, Action::FlushSecond, S_FALSE},
-    {"MainWaits_SecondEnds", Parked::MainWaits, Action::EndOtherInput, S_OK},
-    {"MainWaits_Seek", Parked::MainWaits, Action::Seek, kAnySuccess},
-    {"SecondHolds_Stop", Parked::SecondHolds, Action::Stop, S_OK},
-    {"SecondHolds_FlushMain", Parked::SecondHolds, Action::FlushMain, S_FALSE},
-    {"SecondHolds_FlushSecond", Parked::SecondHolds, Action::FlushSecond, S_FALSE},
-    {"SecondHolds_MainEnds", Parked::SecondHolds, Action::EndOtherInput, S_OK},
-    {"SecondHolds_Seek", Parked::SecondHolds, Action::Seek, kAnySuccess},
-    {"BothBusy_Stop", Parked::BothBusy, Action::Stop, kAnySuccess},
-    {"BothBusy_FlushMain", Parked::BothBusy, Action::FlushMain, kAnySuccess},
-    {"BothBusy_FlushSecond", Parked::BothBusy, Action::FlushSecond, kAnySuccess},
-    {"BothBusy_Seek", Parked::BothBusy, Action::Seek, kAnySuccess},
+    {"MainWaits_Stop", Parked::MainWaits, Action::Stop},
+    {"MainWaits_FlushMain", Parked::MainWaits, Action::FlushMain},
+    {"MainWaits_FlushSecond", Parked::MainWaits, Action::FlushSecond},
+    {"MainWaits_SecondEnds", Parked::MainWaits, Action::EndOtherInput},
+    {"MainWaits_Seek", Parked::MainWaits, Action::Seek},
+    {"SecondHolds_Stop", Parked::SecondHolds, Action::Stop},
+    {"SecondHolds_FlushMain", Parked::SecondHolds, Action::FlushMain},
+    {"SecondHolds_FlushSecond", Parked::SecondHolds, Action::FlushSecond},
+    {"SecondHolds_MainEnds", Parked::SecondHolds, Action::EndOtherInput},
+    {"SecondHolds_Seek", Parked::SecondHolds, Action::Seek},
+    {"BothBusy_Stop", Parked::BothBusy, Action::Stop},
+    {"BothBusy_FlushMain", Parked::BothBusy, Action::FlushMain},
+    {"BothBusy_FlushSecond", Parked::BothBusy, Action::FlushSecond},
+    {"BothBusy_Seek", Parked::BothBusy, Action::Seek},
 };
 
 class ParkedThreads : public ::testing::TestWithParam<ParkedCase> {
@@ -54,28 +49,26 @@ class ParkedThreads : public ::testing::TestWithParam<ParkedCase> {
 
 TEST_P(ParkedThreads, AreReleasedAndTheGraphStops) {
   const ParkedCase& c = GetParam();
+  constexpr REFERENCE_TIME kFrame = 400000;
   {
     OverlayRig rig;
     rig.main->EnableSeeking();
     rig.second->EnableSeeking();
     ASSERT_TRUE(rig.Connect());
-    constexpr REFERENCE_TIME kFrame = 400000;
 
-    // Park the threads; the ones that park never report a result.
-    std::vector<CScriptedSource*> parked;
-    if (c.parked == Parked::MainWaits) {
-      rig.main->Queue(rig.Sample(kMainTag, 0, 0, kFrame));
-      parked = {rig.main};
-    } else if (c.parked == Parked::SecondHolds) {
-      rig.second->Queue(rig.Sample(kSecondTag, 0, 0, kFrame));
-      parked = {rig.second};
-    } else {
-      rig.second->Queue(rig.Sample(kSecondTag, 0, 0, 100 * kFrame));  // covers every main frame
-      rig.main->Queue(rig.Sample(kMainTag, 0, 0, kFrame));
-      parked = {rig.main, rig.second};
+    // Park the threads; the ones that park never report a result. Both busy:
+    // the second frame covers every main frame, and paused, the renderer
+    // holds the main thread.
+    if (c.parked != Parked::MainWaits) {
+      rig.second->Queue(rig.Sample(kSecondTag, 0, 0, (c.parked == Parked::BothBusy ? 100 : 1) * kFrame));
     }
-    const bool running = c.parked != Parked::BothBusy;  // paused, the renderer holds the main thread
-    ASSERT_TRUE(SUCCEEDED(watchdog.Guard("start", [&] { return running ? rig.control->Run() : rig.control->Pause(); })));
+    if (c.parked != Parked::SecondHolds) rig.main->Queue(rig.Sample(kMainTag, 0, 0, kFrame));
+    std::vector<CScriptedSource*> parked;
+    if (c.parked != Parked::SecondHolds) parked.push_back(rig.main);
+    if (c.parked != Parked::MainWaits) parked.push_back(rig.second);
+    const bool running = c.parked != Parked::BothBusy;
+    const HRESULT started = watchdog.Guard("start", [&] { return running ? rig.control->Run() : rig.control->Pause(); });
+    ASSERT_TRUE(SUCCEEDED(started));
     for (CScriptedSource* source : parked) ASSERT_FALSE(source->WaitForResults(1, 300)) << "the thread is not parked";
 
     switch (c.action) {
@@ -91,24 +84,22 @@ TEST_P(ParkedThreads, AreReleasedAndTheGraphStops) {
       case Action::EndOtherInput:
         (c.parked == Parked::MainWaits ? rig.second : rig.main)->QueueEndOfStream();
         break;
-      case Action::Seek: {
-        LONGLONG to = 8 * kFrame;
-        EXPECT_TRUE(SUCCEEDED(watchdog.Guard("seek while parked", [&] {
-          return rig.seeking->SetPositions(&to, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
-        })));
+      case Action::Seek:
+        EXPECT_TRUE(SUCCEEDED(
+            watchdog.Guard("seek while parked", [&] { return SeekTo(rig.seeking.Get(), 8 * kFrame); })));
         EXPECT_EQ(1u, rig.main->SeekCalls().size()) << "the seek reached the main source";
         EXPECT_EQ(1u, rig.second->SeekCalls().size()) << "the seek reached the second source";
         break;
-      }
     }
+    // What the parked Receive returns: S_FALSE when flushed, else S_OK; any
+    // success for a seek (a drop or a flush) or from the paused renderer.
+    const bool flushed = c.action == Action::FlushMain || c.action == Action::FlushSecond;
+    const bool anySuccess = c.action == Action::Seek || c.parked == Parked::BothBusy;
     for (CScriptedSource* source : parked) {
       ASSERT_TRUE(source->WaitForResults(1, 10000)) << "the parked Receive did not return";
       const HRESULT hr = source->Results()[0];
-      if (c.parkedResult == kAnySuccess) {
-        EXPECT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
-      } else {
-        EXPECT_EQ(c.parkedResult, hr) << (source == rig.main ? "main" : "second");
-      }
+      if (anySuccess) EXPECT_TRUE(SUCCEEDED(hr)) << std::hex << hr;
+      else EXPECT_EQ(flushed ? S_FALSE : S_OK, hr) << (source == rig.main ? "main" : "second");
     }
     if (c.action == Action::EndOtherInput && c.parked == Parked::MainWaits) {
       EXPECT_EQ(1u, rig.sink.Frames().size()) << "the main frame in hand is composed alone";

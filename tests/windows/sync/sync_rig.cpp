@@ -1,5 +1,7 @@
 #include "tests/windows/sync/sync_rig.h"
 
+#include <gtest/gtest.h>
+
 #include <cstdio>
 
 namespace ovl::testing {
@@ -53,21 +55,25 @@ ScriptedSample OverlayRig::Sample(BYTE tag, LONGLONG index, REFERENCE_TIME start
   return sample;
 }
 
+Shown ShownIn(const std::vector<BYTE>& frame, LONG width) {
+  Shown s;
+  BYTE tag = 0;
+  LONGLONG index = 0;
+  if (frame.size() < static_cast<std::size_t>(3 * width)) return s;
+  if (DecodeStreamPixel(&frame[0], &tag, &index) && tag == kMainTag) s.main = index;
+  if (DecodeStreamPixel(&frame[3 * (width - 1)], &tag, &index) && tag == kSecondTag) s.second = index;
+  return s;
+}
+
 std::vector<Shown> OverlayRig::ShownFrames(std::size_t from) const {
   std::vector<Shown> shown;
   const auto frames = sink.Frames();
-  for (std::size_t i = from; i < frames.size(); ++i) {
-    const std::vector<BYTE>& bytes = frames[i].bytes;
-    Shown s;
-    BYTE tag = 0;
-    LONGLONG index = 0;
-    if (bytes.size() >= static_cast<std::size_t>(3 * width)) {
-      if (DecodeStreamPixel(&bytes[0], &tag, &index) && tag == kMainTag) s.main = index;
-      if (DecodeStreamPixel(&bytes[3 * (width - 1)], &tag, &index) && tag == kSecondTag) s.second = index;
-    }
-    shown.push_back(s);
-  }
+  for (std::size_t i = from; i < frames.size(); ++i) shown.push_back(ShownIn(frames[i].bytes, width));
   return shown;
+}
+
+HRESULT SeekTo(IMediaSeeking* seeking, LONGLONG position) {
+  return seeking->SetPositions(&position, AM_SEEKING_AbsolutePositioning, nullptr, AM_SEEKING_NoPositioning);
 }
 
 std::vector<LONGLONG> ExpectedPairing(const std::vector<TimeSpan>& main, const std::vector<TimeSpan>& second,
@@ -86,10 +92,18 @@ std::vector<LONGLONG> ExpectedPairing(const std::vector<TimeSpan>& main, const s
   return pairs;
 }
 
-std::vector<TimeSpan> FrameSpans(LONGLONG first, LONGLONG count, REFERENCE_TIME duration, REFERENCE_TIME origin) {
+std::vector<TimeSpan> FrameSpans(LONGLONG first, LONGLONG count, REFERENCE_TIME duration) {
   std::vector<TimeSpan> spans;
-  for (LONGLONG i = first; i < first + count; ++i) spans.push_back({i * duration - origin, (i + 1) * duration - origin});
+  for (LONGLONG i = first; i < first + count; ++i) spans.push_back({i * duration, (i + 1) * duration});
   return spans;
+}
+
+void ExpectPairing(const std::vector<Shown>& shown, const std::vector<LONGLONG>& expected) {
+  ASSERT_EQ(expected.size(), shown.size()) << "one output frame per main frame";
+  for (std::size_t i = 0; i < shown.size(); ++i) {
+    EXPECT_EQ(static_cast<LONGLONG>(i), shown[i].main) << "output frame " << i;
+    EXPECT_EQ(expected[i], shown[i].second) << "second-input frame under main frame " << i;
+  }
 }
 
 Watchdog::Watchdog(DWORD limitMs) : m_limitMs(limitMs), m_thread(&Watchdog::Watch, this) {}

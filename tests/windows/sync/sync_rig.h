@@ -24,6 +24,8 @@ struct Shown {
   LONGLONG main = -1;
   LONGLONG second = -1;
 };
+// Read from the first and the last pixel of the frame's first row.
+Shown ShownIn(const std::vector<BYTE>& frame, LONG width);
 
 class OverlayRig {
  public:
@@ -58,6 +60,9 @@ class OverlayRig {
   GrabberSink sink;
 };
 
+// An absolute seek of the current position only.
+HRESULT SeekTo(IMediaSeeking* seeking, LONGLONG position);
+
 // The second-input frame the coverage rule gives each main frame: the first
 // second-input frame, never going back, whose end (at least start + the
 // input's frame duration) lies after the main frame's start. -1 when none.
@@ -67,8 +72,10 @@ struct TimeSpan {
 };
 std::vector<LONGLONG> ExpectedPairing(const std::vector<TimeSpan>& main, const std::vector<TimeSpan>& second,
                                       REFERENCE_TIME secondFrameDuration);
-// Spans of `count` frames of `duration` from `first` (times relative to `origin`).
-std::vector<TimeSpan> FrameSpans(LONGLONG first, LONGLONG count, REFERENCE_TIME duration, REFERENCE_TIME origin = 0);
+// Spans of `count` frames of `duration` from `first`.
+std::vector<TimeSpan> FrameSpans(LONGLONG first, LONGLONG count, REFERENCE_TIME duration);
+// Output frame i shows main frame i over second-input frame expected[i].
+void ExpectPairing(const std::vector<Shown>& shown, const std::vector<LONGLONG>& expected);
 
 // Guards calls that must return: when one has not returned within the limit
 // the process reports which call hung and ends with a failure, since the
