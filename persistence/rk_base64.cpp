@@ -98,6 +98,13 @@ bool CRKBase64Encoder::EmitBreak() {
   return true;
 }
 
+bool CRKBase64Encoder::EndGroup(std::uint8_t last) {
+  if (!Emit(last)) return false;
+  m_nLineChars += 4;
+  m_nState = (m_nLineLimit != 0 && m_nLineChars >= m_nLineLimit) ? std::uint32_t{kBreakCr} : 0u;
+  return true;
+}
+
 std::uint32_t CRKBase64Encoder::Encode(const void* in, std::uint32_t n, char* out,
                                        std::uint32_t capacity) {
   BeginOutput(out, capacity);
@@ -106,37 +113,23 @@ std::uint32_t CRKBase64Encoder::Encode(const void* in, std::uint32_t n, char* ou
   if (bytes == nullptr) n = 0;
   for (;;) {
     switch (m_nState) {
-      case 0: {
-        if (m_nInputPos == n) return m_nOutCount;
-        const std::uint8_t b = bytes[m_nInputPos];
-        if (!Emit(kAlphabet[b >> 2])) return m_nOutCount;
-        m_nCarry = b;
-        ++m_nInputPos;
-        m_nState = 1;
-        break;
-      }
-      case 1: {
-        if (m_nInputPos == n) return m_nOutCount;
-        const std::uint8_t b = bytes[m_nInputPos];
-        if (!Emit(kAlphabet[((m_nCarry & 3) << 4) + (b >> 4)])) return m_nOutCount;
-        m_nCarry = b;
-        ++m_nInputPos;
-        m_nState = 2;
-        break;
-      }
+      case 0:
+      case 1:
       case 2: {
+        // Byte k of a group completes sextet k: its high bits after the
+        // previous byte's remaining low bits.
         if (m_nInputPos == n) return m_nOutCount;
         const std::uint8_t b = bytes[m_nInputPos];
-        if (!Emit(kAlphabet[((m_nCarry & 15) << 2) + (b >> 6)])) return m_nOutCount;
+        const std::uint32_t k = m_nState;
+        const std::uint32_t held = k == 0 ? 0 : (m_nCarry & ((1u << (2 * k)) - 1)) << (6 - 2 * k);
+        if (!Emit(kAlphabet[held + (b >> (2 * k + 2))])) return m_nOutCount;
         m_nCarry = b;
         ++m_nInputPos;
-        m_nState = kGroupEnd;
+        m_nState = k + 1;  // after byte 2: kGroupEnd
         break;
       }
       case kGroupEnd:
-        if (!Emit(kAlphabet[m_nCarry & 63])) return m_nOutCount;
-        m_nLineChars += 4;
-        m_nState = (m_nLineLimit != 0 && m_nLineChars >= m_nLineLimit) ? std::uint32_t{kBreakCr} : 0u;
+        if (!EndGroup(kAlphabet[m_nCarry & 63])) return m_nOutCount;
         break;
       case kBreakCr:
       case kBreakLf:
@@ -172,9 +165,7 @@ std::uint32_t CRKBase64Encoder::Finish(char* out, std::uint32_t capacity) {
         break;
       case kGroupEnd:
       case kPadOne:
-        if (!Emit(m_nState == kGroupEnd ? kAlphabet[m_nCarry & 63] : '=')) return m_nOutCount;
-        m_nLineChars += 4;
-        m_nState = (m_nLineLimit != 0 && m_nLineChars >= m_nLineLimit) ? std::uint32_t{kBreakCr} : 0u;
+        if (!EndGroup(m_nState == kGroupEnd ? kAlphabet[m_nCarry & 63] : '=')) return m_nOutCount;
         break;
       case kBreakCr:
       case kBreakLf:

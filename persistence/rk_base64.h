@@ -79,4 +79,6 @@ class CRKBase64Encoder : public CRKEncBase {
  private:
   // Writes a pending line break (states 4 and 5); false when out of room.
   bool EmitBreak();
+  // Writes a group's last character (or pad); a full line goes on to its break.
+  bool EndGroup(std::uint8_t last);
 };

@@ -32,27 +32,10 @@ HRESULT CRKIniFilePersistence::PutValue(const void* pData, ULONGLONG cbSize, LPC
                                         DWORD dwKind, VARTYPE vt) {
   return RKGuard([&]() -> HRESULT {
     if (pData == nullptr || pszKey == nullptr) return E_POINTER;
+    if (dwKind == RK_VALUE_BINARY) return E_NOTIMPL;
     std::string text;
-    switch (dwKind) {
-      case RK_VALUE_TYPED: {
-        std::wstring wide;
-        const HRESULT hr = RKTypedValueToText(pData, cbSize, vt, &wide);
-        if (FAILED(hr)) return hr;
-        text = RKWideToAnsi(wide);
-        break;
-      }
-      case RK_VALUE_STRING: {
-        size_t len = 0;
-        const HRESULT hr = RKFieldStringLength(static_cast<const char*>(pData), cbSize, &len);
-        if (FAILED(hr)) return hr;
-        text.assign(static_cast<const char*>(pData), len);
-        break;
-      }
-      case RK_VALUE_BINARY:
-        return E_NOTIMPL;
-      default:
-        return E_INVALIDARG;
-    }
+    const HRESULT hr = RKValueToAnsiText(pData, cbSize, dwKind, vt, &text);
+    if (FAILED(hr)) return hr;
     if (m_bSectionNotCleared) {
       // A file that does not exist yet has no section to clear, whatever the
       // profile function answers for it; the first write creates the file.

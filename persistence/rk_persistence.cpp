@@ -81,8 +81,23 @@ std::string ResolveName(LPCSTR name) {
   return std::string(text, static_cast<size_t>(n));
 }
 
-void RequireName(LPCSTR name) {
+// The names a store is created with are required (E_INVALIDARG); the root
+// key and the caller's stream are checked elsewhere.
+void RequireArgument(LPCSTR name) {
   if (name == nullptr) throw CRKHRFailedException(E_INVALIDARG);
+}
+void RequireArgument(const void* /*handle*/) {}
+
+// Both names of a binary registry operation; false when either cannot be
+// resolved.
+bool ResolveNames(LPCSTR keyPath, LPCSTR valueName, std::string* path, std::string* value) {
+  try {
+    *path = ResolveName(keyPath);
+    *value = ResolveName(valueName);
+  } catch (const CRKHRFailedException&) {
+    return false;
+  }
+  return true;
 }
 
 }  // namespace
@@ -124,52 +139,42 @@ HRESULT CRKPersistenceImpl::RunArchive(IRKPersistence* pBackEnd, DWORD dwMode,
   return FAILED(hr) ? hr : S_OK;
 }
 
-HRESULT CRKPersistenceImpl::SaveToStream(IStream* pStream, IRKSerializable* pObj) {
+template <class T, class... Args>
+HRESULT CRKPersistenceImpl::RunOnNewBackEnd(DWORD dwMode, IRKSerializable* pObj, Args... args) {
   return RKGuard([&]() -> HRESULT {
-    if (pStream == nullptr) return E_POINTER;
     if (pObj == nullptr) return E_POINTER;
-    BackEndRef backEnd(NewBackEnd<CRKStreamPersistence>(pStream));
-    return RunArchive(backEnd.Get(), CRKArchive::store, pObj);
+    (RequireArgument(args), ...);
+    BackEndRef backEnd(NewBackEnd<T>(args...));
+    return RunArchive(backEnd.Get(), dwMode, pObj);
   });
 }
 
+HRESULT CRKPersistenceImpl::SaveToStream(IStream* pStream, IRKSerializable* pObj) {
+  if (pStream == nullptr) return E_POINTER;
+  return RunOnNewBackEnd<CRKStreamPersistence>(CRKArchive::store, pObj, pStream);
+}
+
 HRESULT CRKPersistenceImpl::LoadFromStream(IStream* pStream, IRKSerializable* pObj) {
-  return RKGuard([&]() -> HRESULT {
-    if (pStream == nullptr) return E_POINTER;
-    if (pObj == nullptr) return E_POINTER;
-    BackEndRef backEnd(NewBackEnd<CRKStreamPersistence>(pStream));
-    return RunArchive(backEnd.Get(), CRKArchive::load, pObj);
-  });
+  if (pStream == nullptr) return E_POINTER;
+  return RunOnNewBackEnd<CRKStreamPersistence>(CRKArchive::load, pObj, pStream);
 }
 
 HRESULT CRKPersistenceImpl::SaveToIniFile(LPCSTR pszFileName, LPCSTR pszSection,
                                           IRKSerializable* pObj) {
-  return RKGuard([&]() -> HRESULT {
-    if (pObj == nullptr) return E_POINTER;
-    RequireName(pszFileName);
-    RequireName(pszSection);
-    BackEndRef backEnd(NewBackEnd<CRKIniFilePersistence>(pszFileName, pszSection));
-    return RunArchive(backEnd.Get(), CRKArchive::store, pObj);
-  });
+  return RunOnNewBackEnd<CRKIniFilePersistence>(CRKArchive::store, pObj, pszFileName, pszSection);
 }
 
 HRESULT CRKPersistenceImpl::LoadFromIniFile(LPCSTR pszFileName, LPCSTR pszSection,
                                             IRKSerializable* pObj) {
-  return RKGuard([&]() -> HRESULT {
-    if (pObj == nullptr) return E_POINTER;
-    RequireName(pszFileName);
-    RequireName(pszSection);
-    BackEndRef backEnd(NewBackEnd<CRKIniFilePersistence>(pszFileName, pszSection));
-    return RunArchive(backEnd.Get(), CRKArchive::load, pObj);
-  });
+  return RunOnNewBackEnd<CRKIniFilePersistence>(CRKArchive::load, pObj, pszFileName, pszSection);
 }
 
 HRESULT CRKPersistenceImpl::SaveToXmlFile(LPCSTR pszFileName, LPCSTR pszTitle,
                                           IRKSerializable* pObj) {
   return RKGuard([&]() -> HRESULT {
     if (pObj == nullptr) return E_POINTER;
-    RequireName(pszFileName);
-    RequireName(pszTitle);
+    RequireArgument(pszFileName);
+    RequireArgument(pszTitle);
     CRKXMLFilePersistence* xml = NewBackEnd<CRKXMLFilePersistence>(pszFileName, pszTitle);
     BackEndRef backEnd(xml);
     const HRESULT hr = RunArchive(xml, CRKArchive::store, pObj);
@@ -181,32 +186,16 @@ HRESULT CRKPersistenceImpl::SaveToXmlFile(LPCSTR pszFileName, LPCSTR pszTitle,
 
 HRESULT CRKPersistenceImpl::LoadFromXmlFile(LPCSTR pszFileName, LPCSTR pszTitle,
                                             IRKSerializable* pObj) {
-  return RKGuard([&]() -> HRESULT {
-    if (pObj == nullptr) return E_POINTER;
-    RequireName(pszFileName);
-    RequireName(pszTitle);
-    BackEndRef backEnd(NewBackEnd<CRKXMLFilePersistence>(pszFileName, pszTitle));
-    return RunArchive(backEnd.Get(), CRKArchive::load, pObj);
-  });
+  return RunOnNewBackEnd<CRKXMLFilePersistence>(CRKArchive::load, pObj, pszFileName, pszTitle);
 }
 
 HRESULT CRKPersistenceImpl::SaveToRegistry(HKEY hRoot, LPCSTR pszKeyPath, IRKSerializable* pObj) {
-  return RKGuard([&]() -> HRESULT {
-    if (pObj == nullptr) return E_POINTER;
-    RequireName(pszKeyPath);
-    BackEndRef backEnd(NewBackEnd<CRKRegReadablePersistence>(hRoot, pszKeyPath));
-    return RunArchive(backEnd.Get(), CRKArchive::store, pObj);
-  });
+  return RunOnNewBackEnd<CRKRegReadablePersistence>(CRKArchive::store, pObj, hRoot, pszKeyPath);
 }
 
 HRESULT CRKPersistenceImpl::LoadFromRegistry(HKEY hRoot, LPCSTR pszKeyPath,
                                              IRKSerializable* pObj) {
-  return RKGuard([&]() -> HRESULT {
-    if (pObj == nullptr) return E_POINTER;
-    RequireName(pszKeyPath);
-    BackEndRef backEnd(NewBackEnd<CRKRegReadablePersistence>(hRoot, pszKeyPath));
-    return RunArchive(backEnd.Get(), CRKArchive::load, pObj);
-  });
+  return RunOnNewBackEnd<CRKRegReadablePersistence>(CRKArchive::load, pObj, hRoot, pszKeyPath);
 }
 
 // ---------------------------------------------------------------- memory forms
@@ -334,12 +323,7 @@ HRESULT CRKPersistenceImpl::SaveToRegistryBinary(HKEY hRoot, LPCSTR pszKeyPath,
   return RKGuard([&]() -> HRESULT {
     if (pObj == nullptr) return E_POINTER;
     std::string path, value;
-    try {
-      path = ResolveName(pszKeyPath);
-      value = ResolveName(pszValueName);
-    } catch (const CRKHRFailedException&) {
-      return E_FAIL;
-    }
+    if (!ResolveNames(pszKeyPath, pszValueName, &path, &value)) return E_FAIL;
     const ULONG size = GetSerializedSize(pObj);
     if (size == 0) return E_FAIL;
     std::vector<BYTE> block(size);
@@ -359,12 +343,7 @@ HRESULT CRKPersistenceImpl::LoadFromRegistryBinary(HKEY hRoot, LPCSTR pszKeyPath
   return RKGuard([&]() -> HRESULT {
     if (pObj == nullptr) return E_POINTER;
     std::string path, value;
-    try {
-      path = ResolveName(pszKeyPath);
-      value = ResolveName(pszValueName);
-    } catch (const CRKHRFailedException&) {
-      return E_FAIL;
-    }
+    if (!ResolveNames(pszKeyPath, pszValueName, &path, &value)) return E_FAIL;
     HKEY key = nullptr;
     if (RegOpenKeyExA(hRoot, path.c_str(), 0, KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
       return E_FAIL;

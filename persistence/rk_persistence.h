@@ -199,6 +199,10 @@ class CRKPersistenceImpl {
 
  private:
   HRESULT RunArchive(IRKPersistence* pBackEnd, DWORD dwMode, IRKSerializable* pObj);
+  // One operation on a new back-end T(args...): the object and the names
+  // are checked, then RunArchive; nothing is thrown out.
+  template <class T, class... Args>
+  HRESULT RunOnNewBackEnd(DWORD dwMode, IRKSerializable* pObj, Args... args);
   // The stream form in a new memory stream, positioned at its start.
   IStream* SerializeToMemoryStream(IRKSerializable* pObj);
   HRESULT LoadFromMemoryStream(IStream* pStream, IRKSerializable* pObj);

@@ -53,26 +53,11 @@ HRESULT CRKRegReadablePersistence::PutValue(const void* pData, ULONGLONG cbSize,
   return RKGuard([&]() -> HRESULT {
     if (pData == nullptr || pszKey == nullptr) return E_POINTER;
     std::string text;
-    switch (dwKind) {
-      case RK_VALUE_TYPED: {
-        std::wstring wide;
-        const HRESULT hr = RKTypedValueToText(pData, cbSize, vt, &wide);
-        if (FAILED(hr)) return hr;
-        text = RKWideToAnsi(wide);
-        break;
-      }
-      case RK_VALUE_STRING: {
-        size_t len = 0;
-        const HRESULT hr = RKFieldStringLength(static_cast<const char*>(pData), cbSize, &len);
-        if (FAILED(hr)) return hr;
-        text.assign(static_cast<const char*>(pData), len);
-        break;
-      }
-      case RK_VALUE_BINARY:
-        if (cbSize > 0xFFFFFFFFu) return E_FAIL;
-        break;
-      default:
-        return E_INVALIDARG;
+    if (dwKind == RK_VALUE_BINARY) {
+      if (cbSize > 0xFFFFFFFFu) return E_FAIL;
+    } else {
+      const HRESULT hr = RKValueToAnsiText(pData, cbSize, dwKind, vt, &text);
+      if (FAILED(hr)) return hr;
     }
     OpenKey key(m_hRoot, m_strKeyPath);
     if (key.Get() == nullptr) return E_FAIL;

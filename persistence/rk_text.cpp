@@ -117,3 +117,20 @@ HRESULT RKTextToTypedValue(const std::wstring& text, void* pData, ULONGLONG cbSi
   std::memcpy(pData, converted.Data(), static_cast<size_t>(cbSize));
   return S_OK;
 }
+
+HRESULT RKValueToAnsiText(const void* pData, ULONGLONG cbSize, DWORD dwKind, VARTYPE vt,
+                          std::string* text) {
+  if (dwKind == RK_VALUE_TYPED) {
+    std::wstring wide;
+    const HRESULT hr = RKTypedValueToText(pData, cbSize, vt, &wide);
+    if (FAILED(hr)) return hr;
+    *text = RKWideToAnsi(wide);
+    return S_OK;
+  }
+  if (dwKind != RK_VALUE_STRING) return E_INVALIDARG;
+  size_t len = 0;
+  const HRESULT hr = RKFieldStringLength(static_cast<const char*>(pData), cbSize, &len);
+  if (FAILED(hr)) return hr;
+  text->assign(static_cast<const char*>(pData), len);
+  return S_OK;
+}

@@ -34,6 +34,12 @@ HRESULT RKTextToTypedValue(const std::wstring& text, void* pData, ULONGLONG cbSi
 // Checks the size argument of a typed value against its variant type.
 HRESULT RKCheckTypedValue(ULONGLONG cbSize, VARTYPE vt);
 
+// The ANSI text a typed value (kind 0, its VariantChangeType text) or a
+// string field (kind 1, up to its NUL) is written as by the text stores.
+// Other kinds are E_INVALIDARG.
+HRESULT RKValueToAnsiText(const void* pData, ULONGLONG cbSize, DWORD dwKind, VARTYPE vt,
+                          std::string* text);
+
 // Owns a BSTR.
 class CRKBstr {
  public:

@@ -86,65 +86,59 @@ HRESULT CTDAVCmnImp::GetRegistryKeyPath(BSTR* pPath) {
   return *pPath != nullptr ? S_OK : E_OUTOFMEMORY;
 }
 
-HRESULT CTDAVCmnImp::FilterNameAnsi(std::string* name) {
-  CBstr filterName;
-  const HRESULT hr = get_FilterName(&filterName);
+HRESULT CTDAVCmnImp::RegistryKeyPathAnsi(std::string* path) {
+  CBstr key;
+  const HRESULT hr = GetRegistryKeyPath(&key);
   if (FAILED(hr)) return hr;
-  return ovl::control::BstrToAnsi(filterName, name);
+  return ovl::control::BstrToAnsi(key, path);
+}
+
+HRESULT CTDAVCmnImp::SettingsFile(BSTR fileName, bool mustExist, std::string* title, std::wstring* full,
+                                  std::string* file) {
+  CBstr filterName;
+  HRESULT hr = get_FilterName(&filterName);
+  if (FAILED(hr)) return hr;
+  hr = ovl::control::BstrToAnsi(filterName, title);
+  if (FAILED(hr)) return hr;
+  hr = FullFileName(fileName, full);
+  if (FAILED(hr)) return hr;
+  // A load starts by resetting every setting: a file that is not there must
+  // be refused before that.
+  if (mustExist && GetFileAttributesW(full->c_str()) == INVALID_FILE_ATTRIBUTES) return LastErrorResult();
+  CBstr fullName(SysAllocString(full->c_str()));
+  if (fullName.Get() == nullptr) return E_OUTOFMEMORY;
+  return ovl::control::BstrToAnsi(fullName, file);
 }
 
 // ------------------------------------------------------------ settings transfers
 
 HRESULT CTDAVCmnImp::ExportSettings(BSTR FileName) {
-  std::string title;
-  HRESULT hr = FilterNameAnsi(&title);
-  if (FAILED(hr)) return hr;
+  std::string title, file;
   std::wstring full;
-  hr = FullFileName(FileName, &full);
-  if (FAILED(hr)) return hr;
-  CBstr fullName(SysAllocString(full.c_str()));
-  if (fullName.Get() == nullptr) return E_OUTOFMEMORY;
-  std::string file;
-  hr = ovl::control::BstrToAnsi(fullName, &file);
+  const HRESULT hr = SettingsFile(FileName, false, &title, &full, &file);
   if (FAILED(hr)) return hr;
   return m_persistence.SaveToXmlFile(file.c_str(), title.c_str(), this);
 }
 
 HRESULT CTDAVCmnImp::ImportSettings(BSTR FileName) {
-  std::string title;
-  HRESULT hr = FilterNameAnsi(&title);
-  if (FAILED(hr)) return hr;
+  std::string title, file;
   std::wstring full;
-  hr = FullFileName(FileName, &full);
-  if (FAILED(hr)) return hr;
-  // A load starts by resetting every setting: a file that is not there must
-  // be refused before that.
-  if (GetFileAttributesW(full.c_str()) == INVALID_FILE_ATTRIBUTES) return LastErrorResult();
-  CBstr fullName(SysAllocString(full.c_str()));
-  if (fullName.Get() == nullptr) return E_OUTOFMEMORY;
-  std::string file;
-  hr = ovl::control::BstrToAnsi(fullName, &file);
+  const HRESULT hr = SettingsFile(FileName, true, &title, &full, &file);
   if (FAILED(hr)) return hr;
   if (LoadsAsXml(full.c_str())) return m_persistence.LoadFromXmlFile(file.c_str(), title.c_str(), this);
   return m_persistence.LoadFromIniFile(file.c_str(), title.c_str(), this);
 }
 
 HRESULT CTDAVCmnImp::LoadSettings() {
-  CBstr key;
-  HRESULT hr = GetRegistryKeyPath(&key);
-  if (FAILED(hr)) return hr;
   std::string path;
-  hr = ovl::control::BstrToAnsi(key, &path);
+  const HRESULT hr = RegistryKeyPathAnsi(&path);
   if (FAILED(hr)) return hr;
   return m_persistence.LoadFromRegistry(HKEY_CURRENT_USER, path.c_str(), this);
 }
 
 HRESULT CTDAVCmnImp::CommitSettings() {
-  CBstr key;
-  HRESULT hr = GetRegistryKeyPath(&key);
-  if (FAILED(hr)) return hr;
   std::string path;
-  hr = ovl::control::BstrToAnsi(key, &path);
+  const HRESULT hr = RegistryKeyPathAnsi(&path);
   if (FAILED(hr)) return hr;
   return m_persistence.SaveToRegistry(HKEY_CURRENT_USER, path.c_str(), this);
 }

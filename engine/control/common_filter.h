@@ -96,7 +96,10 @@ class CTDAVCmnImp : public CFilterDispatchImpl<IKMMCommon, &IID_IKMMCommon>, pub
   CRKPersistenceImpl& Persistence() { return m_persistence; }
 
  private:
-  HRESULT FilterNameAnsi(std::string* name);
+  HRESULT RegistryKeyPathAnsi(std::string* path);
+  // The filter name (the XML title and INI section) and the settings file's
+  // full name, wide and ANSI; with mustExist a missing file is refused.
+  HRESULT SettingsFile(BSTR fileName, bool mustExist, std::string* title, std::wstring* full, std::string* file);
 
   CRKPersistenceImpl m_persistence;
   BSTR m_bstrRegistryKey = nullptr;

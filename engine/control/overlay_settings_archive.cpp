@@ -94,64 +94,55 @@ void CopyName(char (&to)[kFileNameBytes], const char (&from)[kFileNameBytes]) {
   to[kFileNameBytes - 1] = '\0';
 }
 
-// Under the filter lock.
-void TakeStored(const OverlaySettings& s, StoredSettings& st) {
+// One value copied between the settings and their saved form.
+template <class To, class From>
+void Assign(To& to, const From& from) {
+  to = static_cast<To>(from);
+}
+void Assign(char (&to)[kFileNameBytes], const char (&from)[kFileNameBytes]) { CopyName(to, from); }
+
+// Calls fn(setting, stored) for every saved value and the field it is saved
+// from, so that both directions copy the same pairs.
+template <class Fn>
+void PairFields(OverlaySettings& s, StoredSettings& st, Fn fn) {
   for (int position = 0; position < kLayerCount; ++position) {
-    const LayerSettings& l = s.Layers[position];
-    StoredLayer& out = st.Layers[position];
-    out.Region = static_cast<std::int32_t>(l.Region);
-    out.Order = static_cast<std::int32_t>(l.LayerType);
-    out.RgnLeft = l.RgnLeft;
-    out.RgnTop = l.RgnTop;
-    out.RgnRight = l.RgnRight;
-    out.RgnBottom = l.RgnBottom;
-    out.RgnRoundWidth = l.RgnRoundRectEllipseWidth;
-    out.RgnRoundHeight = l.RgnRoundRectEllipseHeight;
-    out.XPos = l.XPos;
-    out.YPos = l.YPos;
-    out.EnableOpacity = static_cast<std::int32_t>(l.EnableOpacity);
-    out.OpacityPercent = l.Opacity;
-    out.EnableTransparency = static_cast<std::int32_t>(l.EnableTransparency);
-    out.TransparentColor = l.TransparentColor;
-    out.EnableMaskBitmap = static_cast<std::int32_t>(l.EnableMaskBitmap);
-    CopyName(out.MaskImageFileName, l.MaskImageFileName);
+    LayerSettings& l = s.Layers[position];
+    StoredLayer& stored = st.Layers[position];
+    fn(l.Region, stored.Region);
+    fn(l.LayerType, stored.Order);
+    fn(l.RgnLeft, stored.RgnLeft);
+    fn(l.RgnTop, stored.RgnTop);
+    fn(l.RgnRight, stored.RgnRight);
+    fn(l.RgnBottom, stored.RgnBottom);
+    fn(l.RgnRoundRectEllipseWidth, stored.RgnRoundWidth);
+    fn(l.RgnRoundRectEllipseHeight, stored.RgnRoundHeight);
+    fn(l.XPos, stored.XPos);
+    fn(l.YPos, stored.YPos);
+    fn(l.EnableOpacity, stored.EnableOpacity);
+    fn(l.Opacity, stored.OpacityPercent);
+    fn(l.EnableTransparency, stored.EnableTransparency);
+    fn(l.TransparentColor, stored.TransparentColor);
+    fn(l.EnableMaskBitmap, stored.EnableMaskBitmap);
+    fn(l.MaskImageFileName, stored.MaskImageFileName);
   }
-  st.BackgroundColor = s.BkLayerColor;
-  CopyName(st.ImageFileName, s.OverlayImageFileName);
-  st.OutputSizeType = static_cast<std::int32_t>(s.OutputSizeType);
-  st.OutputWidth = s.OutputWidth;
-  st.OutputHeight = s.OutputHeight;
+  fn(s.BkLayerColor, st.BackgroundColor);
+  fn(s.OverlayImageFileName, st.ImageFileName);
+  fn(s.OutputSizeType, st.OutputSizeType);
+  fn(s.OutputWidth, st.OutputWidth);
+  fn(s.OutputHeight, st.OutputHeight);
+}
+
+// Under the filter lock.
+void TakeStored(OverlaySettings& s, StoredSettings& st) {
+  PairFields(s, st, [](auto& setting, auto& stored) { Assign(stored, setting); });
 }
 
 // Under the filter lock: the loaded values go straight into the fields, and
 // OpacityLevel follows Opacity as after any setter.
-void PutStored(const StoredSettings& st, OverlaySettings& s) {
-  for (int position = 0; position < kLayerCount; ++position) {
-    const StoredLayer& in = st.Layers[position];
-    LayerSettings& l = s.Layers[position];
-    l.Region = static_cast<std::uint32_t>(in.Region);
-    l.LayerType = static_cast<std::uint32_t>(in.Order);
-    l.RgnLeft = in.RgnLeft;
-    l.RgnTop = in.RgnTop;
-    l.RgnRight = in.RgnRight;
-    l.RgnBottom = in.RgnBottom;
-    l.RgnRoundRectEllipseWidth = in.RgnRoundWidth;
-    l.RgnRoundRectEllipseHeight = in.RgnRoundHeight;
-    l.XPos = in.XPos;
-    l.YPos = in.YPos;
-    l.EnableOpacity = static_cast<std::uint32_t>(in.EnableOpacity);
-    l.Opacity = in.OpacityPercent;
-    l.OpacityLevel = OpacityLevelFromOpacity(in.OpacityPercent);
-    l.EnableTransparency = static_cast<std::uint32_t>(in.EnableTransparency);
-    l.TransparentColor = in.TransparentColor;
-    l.EnableMaskBitmap = static_cast<std::uint32_t>(in.EnableMaskBitmap);
-    CopyName(l.MaskImageFileName, in.MaskImageFileName);
-  }
-  s.BkLayerColor = st.BackgroundColor;
-  CopyName(s.OverlayImageFileName, st.ImageFileName);
-  s.OutputSizeType = static_cast<std::uint32_t>(st.OutputSizeType);
-  s.OutputWidth = st.OutputWidth;
-  s.OutputHeight = st.OutputHeight;
+void PutStored(StoredSettings& st, OverlaySettings& s) {
+  PairFields(s, st, [](auto& setting, auto& stored) { Assign(setting, stored); });
+  for (int position = 0; position < kLayerCount; ++position)
+    s.Layers[position].OpacityLevel = OpacityLevelFromOpacity(st.Layers[position].OpacityPercent);
 }
 
 template <class Enum>
@@ -162,20 +153,25 @@ Enum AsEnum(std::int32_t bits) {
   return value;
 }
 
-HRESULT Save(CRKArchive& ar, const StoredSettings& stored) {
-  StoredSettings st = stored;
+// The 64 layer values, the background colour and the image name, in their
+// order, written or read as the archive goes; stops at the first failure.
+HRESULT ExchangeValues(CRKArchive& ar, StoredSettings& st) {
   char key[48];
   for (int position = 0; position < kLayerCount; ++position) {
     for (const LayerValue& value : kLayerValues) {
       std::snprintf(key, sizeof key, value.key, position);
-      const HRESULT hr = ar.PutValue(ValueField(st.Layers[position], value), ValueSize(value), key, value.kind,
+      const HRESULT hr = ar.Exchange(ValueField(st.Layers[position], value), ValueSize(value), key, value.kind,
                                      value.vt);
       if (FAILED(hr)) return hr;
     }
   }
-  HRESULT hr = ar.PutValue(&st.BackgroundColor, 4, "BackgroundColor", RK_VALUE_TYPED, VT_UI4);
+  const HRESULT hr = ar.Exchange(&st.BackgroundColor, 4, "BackgroundColor", RK_VALUE_TYPED, VT_UI4);
   if (FAILED(hr)) return hr;
-  hr = ar.PutValue(st.ImageFileName, kFileNameBytes, "ImageFileName", RK_VALUE_STRING);
+  return ar.Exchange(st.ImageFileName, kFileNameBytes, "ImageFileName", RK_VALUE_STRING);
+}
+
+HRESULT Save(CRKArchive& ar, StoredSettings& st) {
+  HRESULT hr = ExchangeValues(ar, st);
   if (FAILED(hr)) return hr;
   // A store that cannot take the version or the size type keeps the older
   // layout: the save still counts as done.
@@ -189,18 +185,7 @@ HRESULT Save(CRKArchive& ar, const StoredSettings& stored) {
 
 // Reads into `st` (which holds the defaults) up to the first failure.
 HRESULT ReadValues(CRKArchive& ar, StoredSettings& st) {
-  char key[48];
-  for (int position = 0; position < kLayerCount; ++position) {
-    for (const LayerValue& value : kLayerValues) {
-      std::snprintf(key, sizeof key, value.key, position);
-      const HRESULT hr = ar.GetValue(ValueField(st.Layers[position], value), ValueSize(value), key, value.kind,
-                                     value.vt);
-      if (FAILED(hr)) return hr;
-    }
-  }
-  HRESULT hr = ar.GetValue(&st.BackgroundColor, 4, "BackgroundColor", RK_VALUE_TYPED, VT_UI4);
-  if (FAILED(hr)) return hr;
-  hr = ar.GetValue(st.ImageFileName, kFileNameBytes, "ImageFileName", RK_VALUE_STRING);
+  HRESULT hr = ExchangeValues(ar, st);
   if (FAILED(hr)) return hr;
   // Only layout 1 carries the output size; older stores end here.
   std::int32_t version = 1;

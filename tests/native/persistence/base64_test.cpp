@@ -3,7 +3,6 @@
 
 #include <random>
 #include <string>
-#include <vector>
 
 #include "persistence/rk_base64.h"
 
@@ -26,9 +25,7 @@ std::string Encode(const std::string& bytes) {
 std::string Decode(const std::string& text) {
   CRKBase64Encoder dec;
   std::string out(CRKBase64Encoder::DecodeCapacity(text.size()), '\0');
-  const std::uint32_t n = dec.Decode(text.data(), static_cast<std::uint32_t>(text.size()), &out[0],
-                                     static_cast<std::uint32_t>(out.size()));
-  out.resize(n);
+  out.resize(dec.Decode(text.data(), static_cast<std::uint32_t>(text.size()), &out[0], static_cast<std::uint32_t>(out.size())));
   return out;
 }
 
@@ -40,21 +37,19 @@ std::string Bytes(size_t n, unsigned seed) {
 }
 
 TEST(Base64, KnownVectorsWithPadding) {
-  EXPECT_EQ("YWJj", Encode("abc"));
-  EXPECT_EQ("YWI=", Encode("ab"));
-  EXPECT_EQ("YQ==", Encode("a"));
-  EXPECT_EQ("", Encode(""));
-  EXPECT_EQ("Zm9vYmFy", Encode("foobar"));
-  EXPECT_EQ(std::string("\xfb\xff", 2), Decode("+/8="));
-  EXPECT_EQ("+/8=", Encode(std::string("\xfb\xff", 2)));
+  for (const auto& [bytes, text] : {std::pair<std::string, std::string>{"abc", "YWJj"}, {"ab", "YWI="}, {"a", "YQ=="},
+                                    {"", ""}, {"foobar", "Zm9vYmFy"}, {std::string("\xfb\xff", 2), "+/8="}}) {
+    EXPECT_EQ(text, Encode(bytes));
+    EXPECT_EQ(bytes, Decode(text));
+  }
 }
 
+// 54 bytes fill one line of 72 characters, which ends with LF; the last line
+// is shorter and ends without one.
 TEST(Base64, LinesHold72CharactersAndEndWithLfOnlyWhenFull) {
   const std::string full = Encode(Bytes(54, 1));
   ASSERT_EQ(73u, full.size());
-  EXPECT_EQ('\n', full[72]);
   EXPECT_EQ(72u, full.find('\n'));
-
   const std::string more = Encode(Bytes(55, 1));
   ASSERT_EQ(72u + 1 + 4, more.size());
   EXPECT_EQ(full, more.substr(0, 73));
@@ -70,7 +65,7 @@ TEST(Base64, LinesHold72CharactersAndEndWithLfOnlyWhenFull) {
   EXPECT_LT(text.size() - start, 72u);
 }
 
-TEST(Base64, EncodedLengthIsExactForEveryLineStyle) {
+TEST(Base64, EncodedLengthIsExactForEveryLineStyleAndDecodesBack) {
   for (int style = 0; style < 4; ++style) {
     for (size_t n = 0; n <= 400; ++n) {
       CRKBase64Encoder enc;
@@ -78,34 +73,27 @@ TEST(Base64, EncodedLengthIsExactForEveryLineStyle) {
       enc.SetFinalBreak(style & 2);
       const std::string text = EncodeAll(enc, Bytes(n, static_cast<unsigned>(n)));
       ASSERT_EQ(enc.EncodedLength(n), text.size()) << "n=" << n << " style=" << style;
-      for (size_t i = 0; (style & 1) && i < text.size(); ++i) {
+      for (size_t i = 1; (style & 1) && i < text.size(); ++i) {
         if (text[i] == '\n') {
           ASSERT_EQ('\r', text[i - 1]);
         }
       }
-      ASSERT_EQ(Bytes(n, static_cast<unsigned>(n)), Decode(text));
+      ASSERT_EQ(Bytes(n, static_cast<unsigned>(n)), Decode(text));  // blanks and line breaks are skipped
     }
   }
-}
-
-TEST(Base64, DecodingSkipsBlanksAndLineBreaks) {
-  const std::string bytes = Bytes(200, 3);
-  CRKBase64Encoder crlf;
-  crlf.SetCrLf(true);
-  const std::string text = EncodeAll(crlf, bytes);
-  ASSERT_NE(std::string::npos, text.find("\r\n"));
-  EXPECT_EQ(bytes, Decode(text));
   EXPECT_EQ("abcdef", Decode(" YWJj\tZG\r\nVm \f"));
 }
 
-TEST(Base64, DecodingStopsAtPadOrBadCharacter) {
+TEST(Base64, DecodingStopsAtPadOrBadCharacterAndNeedsItsWholeArea) {
   EXPECT_EQ("ab", Decode("YWI=YWJj"));
   EXPECT_EQ("abc", Decode("YWJj*ZGVm"));
   EXPECT_EQ("abc", Decode("YWJj\vZGVm")) << "vertical tab is not a blank";
   EXPECT_EQ("abc", Decode("YWJj\xc3ZGVm"));
 
   CRKBase64Encoder dec;
-  char out[16];
+  char out[16] = {'x'};
+  EXPECT_EQ(0u, dec.Decode("YWJjZGVm", 8, out, 5));  // needs (8 + 3) / 4 * 3 = 6
+  EXPECT_EQ('x', out[0]);
   EXPECT_EQ(3u, dec.Decode("YWJj!ZGVm", 9, out, sizeof out));
   EXPECT_TRUE(dec.DecodeFailed());
   EXPECT_EQ(0u, dec.Decode("ZGVm", 4, out, sizeof out)) << "stays stopped until Reset";
@@ -114,55 +102,38 @@ TEST(Base64, DecodingStopsAtPadOrBadCharacter) {
   EXPECT_FALSE(dec.DecodeFailed());
 }
 
-TEST(Base64, TooSmallOutputAreaDecodesNothing) {
-  CRKBase64Encoder dec;
-  char out[8] = {'x'};
-  EXPECT_EQ(0u, dec.Decode("YWJjZGVm", 8, out, 5));  // needs (8 + 3) / 4 * 3 = 6
-  EXPECT_EQ('x', out[0]);
-  EXPECT_EQ(6u, dec.Decode("YWJjZGVm", 8, out, 6));
-}
-
-TEST(Base64, CallsContinueOneTextAndStopAtAFullArea) {
-  const std::string bytes = Bytes(130, 4);
-  const std::string whole = Encode(bytes);
-
-  CRKBase64Encoder enc;  // byte by byte
+// Byte by byte, in areas of a few characters, or into the encoder's own
+// buffer: the same text.
+TEST(Base64, CallsContinueOneTextWhateverTheAreas) {
+  const std::string bytes = Bytes(130, 4), whole = Encode(bytes);
+  CRKBase64Encoder single;
   std::string pieces;
   char out[8];
-  for (char c : bytes) pieces.append(out, enc.Encode(&c, 1, out, sizeof out));
-  pieces.append(out, enc.Finish(out, sizeof out));
+  for (char c : bytes) pieces.append(out, single.Encode(&c, 1, out, sizeof out));
+  pieces.append(out, single.Finish(out, sizeof out));
   EXPECT_EQ(whole, pieces);
 
-  CRKBase64Encoder small;  // an area of 5 characters at a time
+  CRKBase64Encoder small;
   std::string rounds;
-  std::uint32_t done = 0;
-  while (done < bytes.size()) {
+  for (std::uint32_t done = 0; done < bytes.size(); done += small.InputConsumed())
     rounds.append(out, small.Encode(bytes.data() + done, static_cast<std::uint32_t>(bytes.size() - done), out, 5));
-    done += small.InputConsumed();
-  }
   for (std::uint32_t n; (n = small.Finish(out, 3)) != 0;) rounds.append(out, n);
   EXPECT_EQ(whole, rounds);
-}
 
-TEST(Base64, OwnBufferCollectsOutputUntilTaken) {
-  const std::string bytes = Bytes(5000, 5);  // several growth steps
-  CRKBase64Encoder enc;
-  const std::uint32_t n = enc.Encode(bytes.data(), static_cast<std::uint32_t>(bytes.size()), nullptr, 0);
-  const std::uint32_t tail = enc.Finish(nullptr, 0);
-  EXPECT_EQ(enc.EncodedLength(bytes.size()), n + tail);
-
-  std::string text(n + tail, '\0');
-  EXPECT_EQ(CRKEncBase::kTakeFailed, enc.TakeEncoded(&text[0], n + tail - 1)) << "too small";
-  EXPECT_EQ(n + tail, enc.TakeEncoded(&text[0], n + tail));
-  EXPECT_EQ(Encode(bytes), text);
-  EXPECT_EQ(CRKEncBase::kTakeFailed, enc.TakeEncoded(&text[0], n + tail)) << "emptied";
-
+  const std::string big = Bytes(5000, 5);  // several growth steps
+  CRKBase64Encoder own;
+  std::uint32_t n = own.Encode(big.data(), static_cast<std::uint32_t>(big.size()), nullptr, 0);
+  n += own.Finish(nullptr, 0);
+  EXPECT_EQ(own.EncodedLength(big.size()), n);
+  std::string text(n, '\0');
+  EXPECT_EQ(CRKEncBase::kTakeFailed, own.TakeEncoded(&text[0], n - 1)) << "too small";
+  EXPECT_EQ(n, own.TakeEncoded(&text[0], n));
+  EXPECT_EQ(Encode(big), text);
+  EXPECT_EQ(CRKEncBase::kTakeFailed, own.TakeEncoded(&text[0], n)) << "emptied";
   CRKBase64Encoder dec;
-  const std::uint32_t got = dec.Decode(text.data(), static_cast<std::uint32_t>(text.size()), nullptr, 0);
-  ASSERT_EQ(bytes.size(), got);
-  std::string back(got, '\0');
-  EXPECT_EQ(got, dec.TakeDecoded(&back[0], got));
-  EXPECT_EQ(bytes, back);
+  std::string back(dec.Decode(text.data(), static_cast<std::uint32_t>(text.size()), nullptr, 0), '\0');
+  EXPECT_EQ(back.size(), dec.TakeDecoded(&back[0], static_cast<std::uint32_t>(back.size())));
+  EXPECT_EQ(big, back);
 }
 
 }  // namespace

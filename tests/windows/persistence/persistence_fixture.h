@@ -7,6 +7,9 @@
 #include <windows.h>
 
 #include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
 #include <string>
 
 #include "persistence/rk_backends.h"
@@ -14,48 +17,36 @@
 
 namespace ovl::testing {
 
-inline constexpr char kGuard[4] = {'G', 'G', 'G', 'G'};
-
 struct SampleSettings : IRKSerializable {
   LONG level = 0;
   ULONG colour = 0;
   BYTE flags = 0;
-  char guardA[4];
-  char image[260];
-  char guardB[4];
-  char mask[260];
-  char guardC[4];
-  BYTE block[100];
+  char guardA[4] = {'G', 'G', 'G', 'G'};
+  char image[260] = {};
+  char guardB[4] = {'G', 'G', 'G', 'G'};
+  char mask[260] = {};
+  char guardC[4] = {'G', 'G', 'G', 'G'};
+  BYTE block[100] = {};
 
-  bool withBlock = true;     // the INI store has no binary blocks
+  bool withBlock = true;            // the INI store has no binary blocks
   const char* longImage = nullptr;  // written instead of image when set
-  int loads = 0;             // Serialize calls in load mode
+  int loads = 0;                    // Serialize calls in load mode
   int stores = 0;
 
-  SampleSettings() {
-    std::memcpy(guardA, kGuard, 4);
-    std::memcpy(guardB, kGuard, 4);
-    std::memcpy(guardC, kGuard, 4);
-    std::memset(image, 0, sizeof image);
-    std::memset(mask, 0, sizeof mask);
-    std::memset(block, 0, sizeof block);
-  }
-
-  // Values unlike the defaults in every field.
+  // Values unlike the defaults in every field but the mask.
   static SampleSettings Filled() {
     SampleSettings s;
     s.level = -5;
     s.colour = 0x00FFFFFF;
     s.flags = 0xA5;
     std::strcpy(s.image, "C:\\pictures\\overlay image.bmp");
-    std::strcpy(s.mask, "");
     for (int i = 0; i < 100; ++i) s.block[i] = static_cast<BYTE>(i * 37 + 11);
     return s;
   }
 
   bool GuardsIntact() const {
-    return std::memcmp(guardA, kGuard, 4) == 0 && std::memcmp(guardB, kGuard, 4) == 0 &&
-           std::memcmp(guardC, kGuard, 4) == 0;
+    return std::memcmp(guardA, "GGGG", 4) == 0 && std::memcmp(guardB, "GGGG", 4) == 0 &&
+           std::memcmp(guardC, "GGGG", 4) == 0;
   }
 
   HRESULT Serialize(CRKArchive& ar) override {
@@ -70,8 +61,7 @@ struct SampleSettings : IRKSerializable {
       hr = ar.Exchange(image, sizeof image, "ImageFileName", RK_VALUE_STRING);
     if (FAILED(hr)) return hr;
     if (FAILED(hr = ar.Exchange(mask, sizeof mask, "MaskFileName", RK_VALUE_STRING))) return hr;
-    if (withBlock &&
-        FAILED(hr = ar.Exchange(block, sizeof block, "Block", RK_VALUE_BINARY))) return hr;
+    if (withBlock && FAILED(hr = ar.Exchange(block, sizeof block, "Block", RK_VALUE_BINARY))) return hr;
     return S_OK;
   }
 };
@@ -104,25 +94,21 @@ class BackEnd {
 // A temp directory and a registry key of the test's own, removed afterwards.
 class PersistenceTest : public ::testing::Test {
  protected:
-  static constexpr const char* kRegRoot = "Software\\TernTests\\Persistence";
-
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
-    char temp[MAX_PATH];
-    ASSERT_GT(GetTempPathA(MAX_PATH, temp), 0u);
-    dir_ = std::string(temp) + "tern_persistence_" + std::to_string(GetCurrentProcessId()) + "_" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name();
-    RemoveTree(dir_);
-    ASSERT_TRUE(CreateDirectoryA(dir_.c_str(), nullptr));
-    regPath_ = std::string(kRegRoot) + "\\" +
-               ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
+    dir_ = (std::filesystem::temp_directory_path() / ("tern_persistence_" + std::to_string(GetCurrentProcessId()) + "_" + name))
+               .string();
+    std::filesystem::remove_all(dir_);
+    ASSERT_TRUE(std::filesystem::create_directory(dir_));
+    regPath_ = "Software\\TernTests\\Persistence\\" + name;
     RegDeleteTreeA(HKEY_CURRENT_USER, regPath_.c_str());
   }
 
   void TearDown() override {
-    RemoveTree(dir_);
+    std::filesystem::remove_all(dir_);
     RegDeleteTreeA(HKEY_CURRENT_USER, regPath_.c_str());
-    RegDeleteKeyA(HKEY_CURRENT_USER, kRegRoot);  // only when empty
+    RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TernTests\\Persistence");  // only when empty
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TernTests");
     CoUninitialize();
   }
@@ -132,43 +118,12 @@ class PersistenceTest : public ::testing::Test {
     const std::string p = Path(name);
     return std::wstring(p.begin(), p.end());
   }
-
-  static void RemoveTree(const std::string& dir) {
-    WIN32_FIND_DATAA found;
-    HANDLE h = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (h != INVALID_HANDLE_VALUE) {
-      do {
-        const std::string name = found.cFileName;
-        if (name == "." || name == "..") continue;
-        const std::string full = dir + "\\" + name;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-          RemoveTree(full);
-        else
-          DeleteFileA(full.c_str());
-      } while (FindNextFileA(h, &found));
-      FindClose(h);
-    }
-    RemoveDirectoryA(dir.c_str());
+  std::string ReadText(const std::string& name) const {
+    std::ifstream file(Path(name), std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(file), {});
   }
-
-  static std::string ReadFileText(const std::string& path) {
-    std::string text;
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                           nullptr);
-    if (h == INVALID_HANDLE_VALUE) return text;
-    char chunk[4096];
-    DWORD got = 0;
-    while (ReadFile(h, chunk, sizeof chunk, &got, nullptr) && got != 0) text.append(chunk, got);
-    CloseHandle(h);
-    return text;
-  }
-
-  static void WriteFileText(const std::string& path, const std::string& text) {
-    HANDLE h = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    ASSERT_NE(INVALID_HANDLE_VALUE, h);
-    DWORD written = 0;
-    WriteFile(h, text.data(), static_cast<DWORD>(text.size()), &written, nullptr);
-    CloseHandle(h);
+  void WriteText(const std::string& name, const std::string& text) const {
+    std::ofstream(Path(name), std::ios::binary) << text;
   }
 
   std::string dir_;
