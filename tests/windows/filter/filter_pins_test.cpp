@@ -45,20 +45,10 @@ CMediaType VideoType(const GUID& subtype, WORD bits, LONG width, LONG height, co
   return type;
 }
 
-class FilterPins : public ::testing::Test {
+class FilterPins : public OverlayFilterGraph {
  protected:
-  void SetUp() override {
-    graph = CreateGraphWithoutClock();
-    filterBase = MakeOverlayFilter(&filter);
-    ASSERT_TRUE(graph && filterBase);
-    ASSERT_EQ(S_OK, graph->AddFilter(filterBase.Get(), L"Overlay"));
-  }
-  void TearDown() override {
-    sink.reset();
+  void ReleaseUpstream() override {
     for (CScriptedSource* s : sources) s->Release();
-    filterBase.Reset();
-    graph.Reset();
-    EXPECT_TRUE(NoLiveObjects());
   }
   CScriptedSource* AddSource(LONG w, LONG h, const wchar_t* name) {
     HRESULT hr = S_OK;
@@ -68,20 +58,8 @@ class FilterPins : public ::testing::Test {
     graph->AddFilter(source, name);
     return source;
   }
-  ComRef<IPin> Input(int i) { return FindPin(filterBase.Get(), PINDIR_INPUT, i); }
-  ComRef<IPin> Output() { return FindPin(filterBase.Get(), PINDIR_OUTPUT); }
-  void ConnectSink() {
-    sink = std::make_unique<GrabberSink>();
-    ASSERT_EQ(S_OK, sink->AddTo(graph.Get(), MEDIATYPE_Video, MEDIASUBTYPE_RGB24));
-    ASSERT_EQ(S_OK, sink->ConnectFrom(graph.Get(), Output().Get()));
-  }
 
-  ComScope com;
-  ComRef<IGraphBuilder> graph;
-  ComRef<IBaseFilter> filterBase;
-  CVOvrLyFilter* filter = nullptr;
   std::vector<CScriptedSource*> sources;
-  std::unique_ptr<GrabberSink> sink;
 };
 
 TEST_F(FilterPins, OneInputThenTwoAndTheOutputMovesBehindThem) {

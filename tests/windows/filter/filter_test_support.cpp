@@ -95,4 +95,25 @@ std::vector<Frame> ReferenceFrames(const OverlaySettings& settings, LONG composi
 
 bool NoLiveObjects() { return server::CanUnload(); }
 
+void OverlayFilterGraph::SetUp() {
+  graph = CreateGraphWithoutClock();
+  filterBase = MakeOverlayFilter(&filter);
+  ASSERT_TRUE(graph && filterBase);
+  ASSERT_EQ(S_OK, graph->AddFilter(filterBase.Get(), L"Overlay"));
+}
+
+void OverlayFilterGraph::TearDown() {
+  sink.reset();
+  ReleaseUpstream();
+  filterBase.Reset();
+  graph.Reset();
+  EXPECT_TRUE(NoLiveObjects()) << "a filter or pin outlived its graph";
+}
+
+void OverlayFilterGraph::ConnectSink() {
+  sink = std::make_unique<GrabberSink>();
+  ASSERT_EQ(S_OK, sink->AddTo(graph.Get(), MEDIATYPE_Video, MEDIASUBTYPE_RGB24));
+  ASSERT_EQ(S_OK, sink->ConnectFrom(graph.Get(), Output().Get()));
+}
+
 }  // namespace ovl::testing

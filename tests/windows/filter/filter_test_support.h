@@ -2,12 +2,16 @@
 // Building real graphs around the overlay filter: AVI sources through the
 // platform's File Source and AVI Splitter, the filter itself, and the
 // expected frames from the literal reference compositor.
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/filter/overlay_filter.h"
 #include "tests/windows/support/com_ref.h"
 #include "tests/windows/support/grabber_sink.h"
+#include "tests/windows/support/graph_util.h"
 
 namespace ovl::testing {
 
@@ -44,5 +48,24 @@ std::vector<Frame> ReferenceFrames(const OverlaySettings& settings, LONG composi
 
 // Whether the filter's module state shows no live framework objects.
 bool NoLiveObjects();
+
+// A graph without a clock holding one overlay filter, and the Sample
+// Grabber sink its output connects to; at the end nothing may outlive it.
+class OverlayFilterGraph : public ::testing::Test {
+ protected:
+  void SetUp() override;
+  void TearDown() override;
+  // Called while the graph still lives, before the filter is released.
+  virtual void ReleaseUpstream() {}
+  ComRef<IPin> Input(int index) { return FindPin(filterBase.Get(), PINDIR_INPUT, index); }
+  ComRef<IPin> Output() { return FindPin(filterBase.Get(), PINDIR_OUTPUT); }
+  void ConnectSink();
+
+  ComScope com;
+  ComRef<IGraphBuilder> graph;
+  ComRef<IBaseFilter> filterBase;
+  CVOvrLyFilter* filter = nullptr;
+  std::unique_ptr<GrabberSink> sink;
+};
 
 }  // namespace ovl::testing

@@ -25,21 +25,11 @@ std::vector<Frame> Pictures(LONG w, LONG h, int count, int seed) {
   return frames;
 }
 
-class OverlayGraph : public ::testing::Test {
+class OverlayGraph : public OverlayFilterGraph {
  protected:
-  void SetUp() override {
-    graph = CreateGraphWithoutClock();
-    ASSERT_TRUE(graph);
-    filterBase = MakeOverlayFilter(&filter);
-    ASSERT_TRUE(filterBase);
-    ASSERT_EQ(S_OK, graph->AddFilter(filterBase.Get(), L"Overlay"));
-  }
   void TearDown() override {
-    sink.reset();
-    filterBase.Reset();
-    graph.Reset();
+    OverlayFilterGraph::TearDown();
     for (const std::wstring& f : files) DeleteFileW(f.c_str());
-    EXPECT_TRUE(NoLiveObjects()) << "a filter or pin outlived its graph";
   }
 
   ComRef<IPin> Source(const wchar_t* name, LONG w, LONG h, const std::vector<Frame>& frames) {
@@ -47,19 +37,7 @@ class OverlayGraph : public ::testing::Test {
     files.push_back(path);
     return AddAviSource(graph.Get(), path, name);
   }
-  ComRef<IPin> Input(int index) { return FindPin(filterBase.Get(), PINDIR_INPUT, index); }
-  ComRef<IPin> Output() { return FindPin(filterBase.Get(), PINDIR_OUTPUT); }
-  void ConnectSink() {
-    sink = std::make_unique<GrabberSink>();
-    ASSERT_EQ(S_OK, sink->AddTo(graph.Get(), MEDIATYPE_Video, MEDIASUBTYPE_RGB24));
-    ASSERT_EQ(S_OK, sink->ConnectFrom(graph.Get(), Output().Get()));
-  }
 
-  ComScope com;
-  ComRef<IGraphBuilder> graph;
-  ComRef<IBaseFilter> filterBase;
-  CVOvrLyFilter* filter = nullptr;
-  std::unique_ptr<GrabberSink> sink;
   std::vector<std::wstring> files;
 };
 
