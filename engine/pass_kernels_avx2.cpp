@@ -35,10 +35,7 @@ OVL_AVX2 void ColorKeyAvx2(std::uint8_t* out, const std::uint8_t* layer, std::si
     std::memcpy(out, layer, pixels * 3);
     return;
   }
-  // Memory order of a pixel is blue, green, red: as a little-endian integer
-  // that is red in bits 16..23, the byte-swapped COLORREF.
-  const std::uint32_t memoryKey =
-      ((colorref & 0xFF) << 16) | (colorref & 0xFF00) | ((colorref >> 16) & 0xFF);
+  const std::uint32_t memoryKey = KeyInMemoryOrder(colorref);
   const __m256i key = _mm256_set1_epi32(static_cast<int>(memoryKey));
   const __m256i spread = _mm256_setr_epi8(0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1,
                                           0, 1, 2, -1, 3, 4, 5, -1, 6, 7, 8, -1, 9, 10, 11, -1);

@@ -72,10 +72,8 @@ OVL_AVX512 void ColorKeyAvx512(std::uint8_t* out, const std::uint8_t* layer, std
     std::memcpy(out, layer, pixels * 3);
     return;
   }
-  // Memory order of a pixel is blue, green, red: little-endian, the
-  // byte-swapped COLORREF; repeated over the first 48 bytes.
-  const std::uint32_t memoryKey =
-      ((colorref & 0xFF) << 16) | (colorref & 0xFF00) | ((colorref >> 16) & 0xFF);
+  const std::uint32_t memoryKey = KeyInMemoryOrder(colorref);
+  // The key pixel repeated over the first 48 bytes.
   const __m512i key = _mm512_permutexvar_epi8(_mm512_loadu_si512(kRepeatPixel),
                                               _mm512_set1_epi32(static_cast<int>(memoryKey)));
   std::size_t i = 0;

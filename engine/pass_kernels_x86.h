@@ -3,6 +3,12 @@
 
 namespace ovl {
 
+// A COLORREF (red in the low byte) as a 24-bit pixel reads from memory
+// (blue, green, red) into a little-endian integer: the bytes swapped.
+constexpr std::uint32_t KeyInMemoryOrder(std::uint32_t colorref) {
+  return ((colorref & 0xFF) << 16) | (colorref & 0xFF00) | ((colorref >> 16) & 0xFF);
+}
+
 // The AVX2 kernels, or nullptr when the CPU (or the build target) lacks them.
 const PassKernels* Avx2PassKernels();
 // The AVX-512 kernels (BW, DQ, VL, VBMI, VBMI2), or nullptr.
