@@ -231,10 +231,16 @@ HResult FrameCompositor::ComposeFrame(const OverlaySettings& settings, const std
     const std::int32_t y0 = std::max(0, y1 - stripRows);
     // Layers beneath the topmost one that replaces every byte of the strip
     // cannot show, and neither can the black clear or the previous frame.
+    // A keyed layer does so where none of its pixels there has the key (a
+    // scan of rows it reads next anyway), and then draws as a copy.
     int first = -1;
+    bool firstUnkeyed = false;
     for (int position = kLayerCount - 1; position >= 0; --position) {
-      if (plans[position].CoversRows(width, y0, y1)) {
+      const LayerPlan& plan = plans[position];
+      if (plan.CoversRows(width, y0, y1) ||
+          (plan.CoversRowsUnlessKeyed(width, y0, y1) && !AnyKeyInRows(plan, y0, y1, *kernels_))) {
         first = position;
+        firstUnkeyed = plan.op == LayerPlan::Op::ColorKey;
         break;
       }
     }
@@ -257,7 +263,13 @@ HResult FrameCompositor::ComposeFrame(const OverlaySettings& settings, const std
       copyVideo2Rows(video2_.Height() - std::clamp(y0 - plan.top, 0, video2_.Height()));
     }
     for (int position = std::max(first, 0); position < kLayerCount; ++position) {
-      DrawLayerRows(stripView, plans[position], y0, y1, *kernels_);
+      if (position == first && firstUnkeyed) {
+        LayerPlan opaque = plans[position];
+        opaque.op = LayerPlan::Op::Copy;
+        DrawLayerRows(stripView, opaque, y0, y1, *kernels_);
+      } else {
+        DrawLayerRows(stripView, plans[position], y0, y1, *kernels_);
+      }
     }
     StreamCopy(out.bits + blockOffset, strip, blockBytes);
     if (deliver) StreamCopy(output + blockOffset, strip, blockBytes);

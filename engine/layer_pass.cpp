@@ -98,6 +98,14 @@ void ForEachRun(LayerPlan& plan, std::int32_t y0, std::int32_t y1, Visit&& visit
 
 }  // namespace
 
+bool AnyKeyInRows(const LayerPlan& plan, std::int32_t y0, std::int32_t y1, const PassKernels& kernels) {
+  const auto pixels = static_cast<std::size_t>(plan.right - plan.left);
+  for (std::int32_t y = y0; y < y1; ++y) {
+    if (kernels.anyKey(plan.picture.RowFromTop(y - plan.top), pixels, plan.key)) return true;
+  }
+  return false;
+}
+
 void DrawLayerRows(RgbView out, LayerPlan& plan, std::int32_t y0, std::int32_t y1,
                    const PassKernels& kernels) {
   if (plan.op == LayerPlan::Op::Skip || out.bits == nullptr) return;

@@ -42,10 +42,23 @@ struct LayerPlan {
   // Every byte of rows y0..y1-1 is replaced by the layer alone, so what
   // lies beneath there never shows.
   bool CoversRows(std::int32_t frameWidth, std::int32_t y0, std::int32_t y1) const {
-    return op == Op::Copy && region == nullptr && left == 0 && right == frameWidth && top <= y0 &&
-           bottom >= y1;
+    return op == Op::Copy && SpansRows(frameWidth, y0, y1);
+  }
+  // The same but for the pixels with the key colour: where rows y0..y1-1
+  // have none (AnyKeyInRows), the layer covers them and draws as a copy.
+  bool CoversRowsUnlessKeyed(std::int32_t frameWidth, std::int32_t y0, std::int32_t y1) const {
+    return op == Op::ColorKey && SpansRows(frameWidth, y0, y1);
+  }
+
+ private:
+  bool SpansRows(std::int32_t frameWidth, std::int32_t y0, std::int32_t y1) const {
+    return region == nullptr && left == 0 && right == frameWidth && top <= y0 && bottom >= y1;
   }
 };
+
+// Whether a layer's picture has a pixel with the plan's key colour in frame
+// rows y0..y1-1 (the rows must lie inside the layer, columns left..right).
+bool AnyKeyInRows(const LayerPlan& plan, std::int32_t y0, std::int32_t y1, const PassKernels& kernels);
 
 // `uniform` says every pixel of `picture` has the same colour (the
 // background surface); a picture with stride 0 is one row repeated.

@@ -18,6 +18,10 @@ struct PassKernels {
   // Keeps `out` where the layer pixel's COLORREF equals `colorref`.
   void (*colorKey)(std::uint8_t* out, const std::uint8_t* layer, std::size_t pixels,
                    std::uint32_t colorref);
+  // Whether some pixel of the run has the COLORREF `colorref` (never for a
+  // key with a high byte): a run without one is drawn in colour-key mode
+  // exactly as a copy.
+  bool (*anyKey)(const std::uint8_t* layer, std::size_t pixels, std::uint32_t colorref);
   void (*opacity)(std::uint8_t* out, const std::uint8_t* layer, std::size_t bytes,
                   std::uint8_t opacityLevel);
   // `mask` holds one stored value per pixel.

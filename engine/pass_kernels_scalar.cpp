@@ -25,6 +25,17 @@ void ColorKeyScalar(std::uint8_t* out, const std::uint8_t* layer, std::size_t pi
   }
 }
 
+bool AnyKeyScalar(const std::uint8_t* layer, std::size_t pixels, std::uint32_t colorref) {
+  if ((colorref >> 24) != 0) return false;
+  const std::uint8_t red = colorref & 0xFF;
+  const std::uint8_t green = (colorref >> 8) & 0xFF;
+  const std::uint8_t blue = (colorref >> 16) & 0xFF;
+  for (std::size_t i = 0; i < pixels; ++i, layer += 3) {
+    if (layer[0] == blue && layer[1] == green && layer[2] == red) return true;
+  }
+  return false;
+}
+
 void OpacityScalar(std::uint8_t* out, const std::uint8_t* layer, std::size_t bytes,
                    std::uint8_t level) {
   const std::uint32_t weight = OpacityLayerWeight(level);
@@ -50,7 +61,7 @@ void MaskTableScalar(std::uint8_t* out, const std::uint8_t* table, const std::ui
   }
 }
 
-const PassKernels kScalar{"scalar", CopyScalar, ColorKeyScalar, OpacityScalar, MaskScalar, MaskTableScalar};
+const PassKernels kScalar{"scalar", CopyScalar, ColorKeyScalar, AnyKeyScalar, OpacityScalar, MaskScalar, MaskTableScalar};
 
 }  // namespace
 

@@ -147,6 +147,35 @@ TEST_F(LeftOutLayers, CoverOnlyWhereTheLayerReachesTheWholeStrip) {
   ExpectSameAsReference("with a region around the whole frame");
 }
 
+// A frame-wide keyed overlay hides what lies beneath only in strips where
+// none of its pixels has the key: keyed pixels at a row's first and last
+// column and in the strip's top and bottom rows let the layers beneath
+// through there.
+TEST_F(LeftOutLayers, KeyedLayerCoversOnlyStripsWithoutItsKey) {
+  RgbImage overlay;
+  overlay.Resize(scene.width + 3, scene.height);  // wider than the frame: the key beyond it does not count
+  testing::FillGradient(overlay, 7);
+  const std::uint32_t key = 0x00C0FFEE;  // memory order C0 FF EE, absent from the gradient
+  auto plant = [&](std::int32_t x, std::int32_t yFromTop) {
+    std::uint8_t* p = overlay.Data() + static_cast<std::size_t>(scene.height - 1 - yFromTop) * overlay.Stride() + 3 * x;
+    p[0] = 0xC0, p[1] = 0xFF, p[2] = 0xEE;
+  };
+  plant(0, 2);
+  plant(scene.width - 1, 8);
+  plant(scene.width + 1, 12);
+  plant(5, 15);
+  plant(7, 20);
+  testing::SetOverlayImage(scene.settings, overlay);
+  LayerSettings& top = Layer(LAYERTYPE_OVERLAYIMAGE);
+  top.EnableTransparency = 1;
+  top.TransparentColor = key;
+  ExpectSameAsReference("keyed overlay with the key in some strips");
+  Layer(LAYERTYPE_VIDEO1).YPos = 0;
+  Layer(LAYERTYPE_VIDEO1).EnableTransparency = 1;
+  Layer(LAYERTYPE_VIDEO1).TransparentColor = 0x000000;  // keyed beneath, almost never matching
+  ExpectSameAsReference("two keyed layers");
+}
+
 // A second picture that arrives while its layer draws nothing must still be
 // kept: a later frame without a new one shows it once the layer is back.
 TEST_F(LeftOutLayers, SecondPictureArrivingWhileItsLayerIsHiddenIsKept) {

@@ -75,6 +75,39 @@ TEST_P(RunLengths, EveryLengthMatchesScalarAndStaysInsideTheRun) {
   }
 }
 
+// The key scan finds one keyed pixel wherever it sits in a run of every
+// length, and nothing in runs whose pixels miss the key by one byte, hold it
+// across two pixels, or sit just past the run's end.
+TEST_P(RunLengths, KeyScanFindsAKeyedPixelOnlyWhereItIs) {
+  const PassKernels& kernels = *GetParam();
+  constexpr std::uint32_t kKey = 0x00123456;  // in memory: 12 34 56
+  std::mt19937 rng(23);
+  for (std::size_t pixels = 0; pixels <= 120; ++pixels) {
+    std::vector<std::uint8_t> layer(3 * pixels + kGuard);
+    for (std::size_t p = 0; p < pixels + kGuard / 3; ++p) {
+      // Near misses: the key with one byte changed, or shifted by a byte.
+      const std::uint8_t near[3] = {0x12, 0x34, 0x56};
+      for (int c = 0; c < 3; ++c) layer[3 * p + c] = near[c];
+      layer[3 * p + rng() % 3] ^= static_cast<std::uint8_t>(1 + rng() % 255);
+    }
+    for (std::size_t i = 0; i + 3 < 3 * pixels; i += 3 * (pixels / 4 + 1)) {
+      std::vector<std::uint8_t> shifted = layer;  // the key across a pixel boundary
+      shifted[i + 1] = 0x12, shifted[i + 2] = 0x34, shifted[i + 3] = 0x56;
+      ASSERT_FALSE(kernels.anyKey(shifted.data(), pixels, kKey)) << kernels.name << " shifted at byte " << i;
+    }
+    ASSERT_FALSE(kernels.anyKey(layer.data(), pixels, kKey)) << kernels.name << " pixels " << pixels;
+    std::vector<std::uint8_t> past = layer;  // the key just after the run
+    past[3 * pixels] = 0x12, past[3 * pixels + 1] = 0x34, past[3 * pixels + 2] = 0x56;
+    ASSERT_FALSE(kernels.anyKey(past.data(), pixels, kKey)) << kernels.name << " pixels " << pixels;
+    for (std::size_t p = 0; p < pixels; ++p) {
+      std::vector<std::uint8_t> keyed = layer;
+      keyed[3 * p] = 0x12, keyed[3 * p + 1] = 0x34, keyed[3 * p + 2] = 0x56;
+      ASSERT_TRUE(kernels.anyKey(keyed.data(), pixels, kKey)) << kernels.name << " pixel " << p << " of " << pixels;
+      ASSERT_FALSE(kernels.anyKey(keyed.data(), pixels, 0x01000000 | kKey)) << "a key with a high byte";
+    }
+  }
+}
+
 TEST(MaskTable, ScalarLooksUpEachChannelByTheMaskValue) {
   std::vector<std::uint8_t> table(3 * 256), mask(256), out(3 * 256);
   for (int i = 0; i < 3 * 256; ++i) table[i] = static_cast<std::uint8_t>(i * 7 + i / 256);
