@@ -67,7 +67,6 @@ OVL_AVX2 void ColorKeyAvx2(std::uint8_t* out, const std::uint8_t* layer, std::si
 // three of its bytes do. Stops at the first match.
 OVL_AVX2 bool AnyKeyAvx2(const std::uint8_t* layer, std::size_t pixels, std::uint32_t colorref) {
   if ((colorref >> 24) != 0) return false;
-  constexpr std::uint64_t kPixelStarts = 0x249249249249ull;  // bit 3p for p = 0..15
   const std::uint32_t memoryKey = KeyInMemoryOrder(colorref);
   std::uint8_t pattern[48];
   for (int b = 0; b < 48; ++b) pattern[b] = static_cast<std::uint8_t>(memoryKey >> (8 * (b % 3)));
@@ -81,7 +80,7 @@ OVL_AVX2 bool AnyKeyAvx2(const std::uint8_t* layer, std::size_t pixels, std::uin
     const auto high = static_cast<std::uint32_t>(_mm_movemask_epi8(
         _mm_cmpeq_epi8(_mm_loadu_si128(reinterpret_cast<const __m128i*>(l + 32)), keyHigh)));
     const std::uint64_t equal = low | (std::uint64_t{high} << 32);
-    if ((equal & (equal >> 1) & (equal >> 2) & kPixelStarts) != 0) return true;
+    if (KeyedPixelStarts(equal) != 0) return true;
   }
   return ScalarPassKernels().anyKey(layer + 3 * i, pixels - i, colorref);
 }

@@ -59,9 +59,7 @@ void CopyAvx512(std::uint8_t* out, const std::uint8_t* layer, std::size_t pixels
 // are compared with the key repeated, a pixel is keyed out when all three of
 // its bytes match, and a masked store writes the other pixels' bytes.
 OVL_AVX512 inline void ColorKeyStep(std::uint8_t* out, __m512i l, __m512i key, std::uint64_t bytes) {
-  constexpr std::uint64_t kPixelStarts = 0x249249249249ull;  // bit 3p for p = 0..15
-  const std::uint64_t equal = _cvtmask64_u64(_mm512_cmpeq_epi8_mask(l, key));
-  const std::uint64_t keyed = equal & (equal >> 1) & (equal >> 2) & kPixelStarts;
+  const std::uint64_t keyed = KeyedPixelStarts(_cvtmask64_u64(_mm512_cmpeq_epi8_mask(l, key)));
   // keyed * 7 spreads each pixel's start bit over its three bytes.
   _mm512_mask_storeu_epi8(out, _cvtu64_mask64(bytes & ~(keyed * 7)), l);
 }
@@ -91,10 +89,9 @@ OVL_AVX512 void ColorKeyAvx512(std::uint8_t* out, const std::uint8_t* layer, std
 // Sixteen pixels per step as in ColorKeyStep; stops at the first match.
 OVL_AVX512 bool AnyKeyAvx512(const std::uint8_t* layer, std::size_t pixels, std::uint32_t colorref) {
   if ((colorref >> 24) != 0) return false;
-  constexpr std::uint64_t kPixelStarts = 0x249249249249ull;
   const __m512i key = _mm512_permutexvar_epi8(_mm512_loadu_si512(kRepeatPixel),
                                               _mm512_set1_epi32(static_cast<int>(KeyInMemoryOrder(colorref))));
-  auto keyedIn = [&](std::uint64_t equal) { return (equal & (equal >> 1) & (equal >> 2) & kPixelStarts) != 0; };
+  auto keyedIn = [](std::uint64_t equal) { return KeyedPixelStarts(equal) != 0; };
   std::size_t i = 0;
   for (; 3 * i + 64 <= 3 * pixels; i += 16) {
     if (keyedIn(_cvtmask64_u64(_mm512_cmpeq_epi8_mask(_mm512_loadu_si512(layer + 3 * i), key)))) return true;
