@@ -53,6 +53,19 @@ void MakeParentDirectories(const std::wstring& file) {
   }
 }
 
+// Imports or exports the filter's settings through IKMMCommon with the file's full path.
+HRESULT WithSettingsFile(IBaseFilter* filter, const std::wstring& path,
+                         HRESULT (STDMETHODCALLTYPE IKMMCommon::*call)(BSTR)) {
+  IKMMCommon* common = nullptr;
+  HRESULT hr = filter->QueryInterface(IID_IKMMCommon, reinterpret_cast<void**>(&common));
+  if (FAILED(hr)) return hr;
+  BSTR file = SysAllocString(FullPath(path).c_str());
+  hr = (common->*call)(file);
+  SysFreeString(file);
+  common->Release();
+  return hr;
+}
+
 // The registered filter, or the module next to this program when it is not registered.
 HRESULT CreateOverlayFilter(IBaseFilter** filter, HMODULE* module) {
   HRESULT hr = CoCreateInstance(ovl::server::kClsidOverlayFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
@@ -187,14 +200,7 @@ int Compose(const Options& o) {
     if (!check(graph->AddFilter(filter, L"TERN Video Overlay Filter (2.0)"), "cannot add the overlay filter to the graph")) break;
     if (!check(filter->QueryInterface(IID_IKMVVOvLy, reinterpret_cast<void**>(&overlay)), "the filter offers no IKMVVOvLy")) break;
     if (!o.settings.empty()) {
-      IKMMCommon* common = nullptr;
-      hr = filter->QueryInterface(IID_IKMMCommon, reinterpret_cast<void**>(&common));
-      if (SUCCEEDED(hr)) {
-        BSTR file = SysAllocString(FullPath(o.settings).c_str());
-        hr = common->ImportSettings(file);
-        SysFreeString(file);
-        common->Release();
-      }
+      hr = WithSettingsFile(filter, o.settings, &IKMMCommon::ImportSettings);
       if (!check(hr, "cannot apply the settings file '" + Narrow(o.settings) + "'")) break;
     }
     if (o.width > 0) {
@@ -257,14 +263,7 @@ int Compose(const Options& o) {
     if (status != 0) break;
 
     if (!o.exportSettings.empty()) {
-      IKMMCommon* common = nullptr;
-      hr = filter->QueryInterface(IID_IKMMCommon, reinterpret_cast<void**>(&common));
-      if (SUCCEEDED(hr)) {
-        BSTR file = SysAllocString(FullPath(o.exportSettings).c_str());
-        hr = common->ExportSettings(file);
-        SysFreeString(file);
-        common->Release();
-      }
+      hr = WithSettingsFile(filter, o.exportSettings, &IKMMCommon::ExportSettings);
       if (!check(hr, "cannot write the settings to '" + Narrow(o.exportSettings) + "'")) break;
     }
     if (!check(sink.AddTo(graph), "cannot create the Sample Grabber and Null Renderer")) break;
