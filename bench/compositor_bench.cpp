@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/frame_compositor.h"
+#include "engine/core/frame_compositor.h"
 #include "tests/support/reference_compositor.h"
 #include "tests/support/scene_builder.h"
 

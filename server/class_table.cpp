@@ -1,7 +1,7 @@
 #include "server/class_table.h"
 
 #include "engine/filter/overlay_filter.h"
-#include "server/class_ids.h"
+#include "server/filter_identity.h"
 #include "server/filter_setup.h"
 #include "server/trace.h"
 #include "ui/about_page.h"
@@ -18,9 +18,9 @@ CUnknown* CALLBACK CreateOverlayFilter(LPUNKNOWN outer, HRESULT* phr) {
 }  // namespace
 
 const CFactoryTemplate kClassTable[kClassCount] = {
-    {kFilterName, &kClsidOverlayFilter, CreateOverlayFilter, nullptr, &kOverlayFilterSetup},
-    {kPropertyPageName, &kClsidPropertyPage, CVOvLyProperties::CreateInstance, nullptr, nullptr},
-    {kAboutPageName, &kClsidAboutPage, CAboutProperties::CreateInstance, nullptr, nullptr},
+    {identity::kFilterName, &identity::kClsidOverlayFilter, CreateOverlayFilter, nullptr, &kOverlayFilterSetup},
+    {identity::kPropertyPageName, &identity::kClsidPropertyPage, CVOvLyProperties::CreateInstance, nullptr, nullptr},
+    {identity::kAboutPageName, &identity::kClsidAboutPage, CAboutProperties::CreateInstance, nullptr, nullptr},
 };
 
 const CFactoryTemplate* FindClass(REFCLSID clsid) {

@@ -1,6 +1,6 @@
 #include "server/filter_setup.h"
 
-#include "server/class_ids.h"
+#include "server/filter_identity.h"
 
 namespace ovl::server {
 namespace {
@@ -21,12 +21,12 @@ const AMOVIESETUP_PIN kPins[] = {
 
 }  // namespace
 
-const AMOVIESETUP_FILTER kOverlayFilterSetup = {&kClsidOverlayFilter, kFilterName, 0x00200000,
+const AMOVIESETUP_FILTER kOverlayFilterSetup = {&identity::kClsidOverlayFilter, identity::kFilterName, 0x00200000,
                                                 sizeof(kPins) / sizeof(kPins[0]), kPins};
 
 const ProcessorCategory kProcessorCategories[kProcessorCategoryCount] = {
-    {&kCatidAudioProcessors, L"RKMM Audio Processors"},
-    {&kCatidVideoProcessors, L"RKMM Video Processors"},
+    {&identity::kCatidAudioProcessors, identity::kAudioProcessorsName},
+    {&identity::kCatidVideoProcessors, identity::kVideoProcessorsName},
 };
 
 }  // namespace ovl::server

@@ -4,14 +4,14 @@
 #include <new>
 
 #include "server/class_table.h"
-#include "server/module_state.h"
+#include "streaming/base/module_state.h"
 #include "server/registration.h"
 #include "server/trace.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
   using ovl::server::kClassTable;
   if (reason == DLL_PROCESS_ATTACH) {
-    ovl::server::SetModuleInstance(instance);
+    ovl::module::SetInstance(instance);
     DisableThreadLibraryCalls(instance);
     for (const CFactoryTemplate& entry : kClassTable) {
       if (entry.m_lpfnInit != nullptr) entry.m_lpfnInit(TRUE, entry.m_ClsID);
@@ -39,7 +39,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
 }
 
 STDAPI DllCanUnloadNow() {
-  if (!ovl::server::CanUnload()) return S_FALSE;
+  if (!ovl::module::CanUnload()) return S_FALSE;
   ovl::server::CloseTraceFile();
   return S_OK;
 }

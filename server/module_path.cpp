@@ -1,6 +1,6 @@
 #include "server/module_path.h"
 
-#include "server/module_state.h"
+#include "streaming/base/module_state.h"
 
 namespace ovl::server {
 
@@ -10,7 +10,7 @@ bool ModuleFilePath(std::wstring* path) {
   std::wstring buffer(MAX_PATH, L'\0');
   for (;;) {
     const DWORD size = static_cast<DWORD>(buffer.size());
-    const DWORD length = GetModuleFileNameW(ModuleInstance(), buffer.data(), size);
+    const DWORD length = GetModuleFileNameW(ovl::module::Instance(), buffer.data(), size);
     if (length == 0) return false;
     if (length < size) {
       buffer.resize(length);

@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "server/class_ids.h"
+#include "server/filter_identity.h"
 #include "server/class_keys.h"
 #include "server/filter_mapper.h"
 #include "server/filter_setup.h"
@@ -15,8 +15,6 @@
 namespace ovl::server {
 namespace {
 
-// The filter's saved settings; they go with the filter.
-constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Tern Systems, Inc.\\DShow\\Filters\\VIdevavi2";
 
 HRESULT LastErrorResult() {
   const DWORD error = GetLastError();
@@ -27,7 +25,7 @@ HRESULT LastErrorResult() {
 
 HRESULT RegisterServer() {
   // A newer copy installed elsewhere keeps its registration.
-  if (NewerVersionRegisteredElsewhere(kClsidOverlayFilter)) return S_OK;
+  if (NewerVersionRegisteredElsewhere(identity::kClsidOverlayFilter)) return S_OK;
   Trace("\nDllRegisterServer");
 
   std::wstring path;
@@ -44,7 +42,7 @@ HRESULT RegisterServer() {
 
 HRESULT UnregisterServer() {
   // Another installation owns the registration: leave all of it alone.
-  if (RegisteredToAnotherFile(kClsidOverlayFilter)) return S_OK;
+  if (RegisteredToAnotherFile(identity::kClsidOverlayFilter)) return S_OK;
 
   // Same precondition as registering: a module that cannot name its own
   // file cannot tell whose registration it would remove.
@@ -55,7 +53,7 @@ HRESULT UnregisterServer() {
 
   if (SUCCEEDED(hr)) {
     UnregisterFromCategories(kOurCategoryMask);
-    DeleteKeyTree(HKEY_CURRENT_USER, kSettingsKey);
+    DeleteKeyTree(HKEY_CURRENT_USER, identity::kSettingsKey);
   }
   UnregisterTypeLibrary();
   return hr;

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/filter/user_messages.h"
-#include "server/class_ids.h"
+#include "server/filter_identity.h"
 #include "server/trace.h"
 
 namespace ovl::server {
@@ -51,6 +51,6 @@ HRESULT RegisterTypeLibrary(const std::wstring& path) {
   return hr;
 }
 
-HRESULT UnregisterTypeLibrary() { return UnRegisterTypeLib(kLibidOverlay, 1, 0, 0, SYS_WIN64); }
+HRESULT UnregisterTypeLibrary() { return UnRegisterTypeLib(identity::kLibidOverlay, 1, 0, 0, SYS_WIN64); }
 
 }  // namespace ovl::server

@@ -7,6 +7,7 @@
 
 #include "streaming/mux_dynamic_output_pin.h"
 #include "streaming/mux_transform_input_pin.h"
+#include "server/filter_identity.h"
 
 namespace {
 
@@ -56,7 +57,7 @@ CBasePin* CMultipleInputPinTransformFilter::GetPin(int n) {
   if (n < m_nInputPins) {
     if (m_apInputPins[n] == nullptr) {
       wchar_t name[16];
-      InputPinName(n, name, L"XForm In ");
+      InputPinName(n, name, ovl::identity::kInputPinPrefix);
       HRESULT hr = S_OK;
       m_apInputPins[n] = CreateInputPin(n, name, &hr);
       if (m_apInputPins[n] == nullptr || FAILED(hr)) return nullptr;
@@ -65,7 +66,7 @@ CBasePin* CMultipleInputPinTransformFilter::GetPin(int n) {
   }
   if (m_pOutputPin == nullptr) {
     HRESULT hr = S_OK;
-    m_pOutputPin = CreateOutputPin(L"XForm Out", &hr);
+    m_pOutputPin = CreateOutputPin(ovl::identity::kOutputPinName, &hr);
     if (m_pOutputPin == nullptr || FAILED(hr)) {
       delete m_pOutputPin;
       m_pOutputPin = nullptr;
@@ -84,12 +85,12 @@ HRESULT STDMETHODCALLTYPE CMultipleInputPinTransformFilter::FindPin(LPCWSTR id, 
   *ppPin = nullptr;
   if (id == nullptr) return VFW_E_NOT_FOUND;
   CBasePin* found = nullptr;
-  if (std::wcscmp(id, L"Out") == 0 || std::wcscmp(id, L"XForm Out") == 0) {
+  if (std::wcscmp(id, L"Out") == 0 || std::wcscmp(id, ovl::identity::kOutputPinName) == 0) {
     found = GetPin(m_nInputPins);
   } else {
     for (int i = 0; i < m_nInputPins && found == nullptr; ++i) {
       wchar_t longName[16], shortName[16];
-      InputPinName(i, longName, L"XForm In ");
+      InputPinName(i, longName, ovl::identity::kInputPinPrefix);
       InputPinName(i, shortName, L"In ");
       if (std::wcscmp(id, longName) == 0 || std::wcscmp(id, shortName) == 0) found = GetPin(i);
     }

@@ -4,6 +4,7 @@
 
 #include "streaming/multi_input_transform_filter.h"
 #include "streaming/mux_transform_input_pin.h"
+#include "server/filter_identity.h"
 
 CMuxDynamicOutputPin::CMuxDynamicOutputPin(const TCHAR* objectName, CMultipleInputPinTransformFilter* filter,
                                            HRESULT* phr, LPCWSTR name)
@@ -208,7 +209,7 @@ HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::SetPositions(LONGLONG* current, 
   return result;
 }
 
-HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::QueryId(LPWSTR* id) { return CopyId(L"XForm Out", id); }
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::QueryId(LPWSTR* id) { return CopyId(ovl::identity::kOutputPinName, id); }
 
 HRESULT CMuxDynamicOutputPin::CheckMediaType(const CMediaType* type) {
   CMuxTransformInputPin* first = m_pFilter->InputPin(0);

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "engine/pixel_image.h"
+#include "engine/core/pixel_image.h"
 
 namespace ovl::tools {
 namespace {

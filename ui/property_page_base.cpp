@@ -2,7 +2,7 @@
 
 #include <new>
 
-#include "server/module_state.h"
+#include "streaming/base/module_state.h"
 
 CPropertyPageBase::CPropertyPageBase(const TCHAR* name, LPUNKNOWN outer, const wchar_t* title, SIZE dialogUnits)
     : CUnknown(name, outer), m_pTitle(title), m_dialogUnits(dialogUnits) {}
@@ -36,7 +36,7 @@ HRESULT STDMETHODCALLTYPE CPropertyPageBase::Activate(HWND parent, LPCRECT rect,
   // Hidden until the frame shows it.
   m_hwnd = CreateWindowExW(WS_EX_CONTROLPARENT, L"STATIC", m_pTitle, WS_CHILD | WS_CLIPSIBLINGS, rect->left,
                            rect->top, rect->right - rect->left, rect->bottom - rect->top, parent, nullptr,
-                           ovl::server::ModuleInstance(), nullptr);
+                           ovl::module::Instance(), nullptr);
   if (m_hwnd == nullptr) {
     const DWORD error = GetLastError();
     return error != ERROR_SUCCESS ? HRESULT_FROM_WIN32(error) : E_FAIL;

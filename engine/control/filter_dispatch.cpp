@@ -2,15 +2,20 @@
 
 #include <vector>
 
-#include "server/module_state.h"
+#include "persistence/core/com_ptr.h"
 
 namespace ovl::control {
 
 HRESULT LoadModuleTypeInfo(REFGUID iid, ITypeInfo** info) {
   if (info == nullptr) return E_POINTER;
   *info = nullptr;
-  HMODULE module = ovl::server::ModuleInstance();
-  if (module == nullptr) module = GetModuleHandleW(nullptr);
+  // The type library is embedded in the module this code is linked into:
+  // the filter's DLL, or a test program that carries its own copy.
+  HMODULE module = nullptr;
+  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+                          reinterpret_cast<LPCWSTR>(&LoadModuleTypeInfo), &module)) {
+    return HRESULT_FROM_WIN32(GetLastError());
+  }
   // The wide file name: the module may live in a folder whose name the ANSI
   // code page cannot spell.
   std::vector<wchar_t> path(MAX_PATH);
@@ -25,12 +30,10 @@ HRESULT LoadModuleTypeInfo(REFGUID iid, ITypeInfo** info) {
     path.resize(path.size() * 2);
   }
   // REGKIND_NONE: loading must not register the library as a side effect.
-  ITypeLib* library = nullptr;
-  HRESULT hr = LoadTypeLibEx(path.data(), REGKIND_NONE, &library);
+  ComPtr<ITypeLib> library;
+  const HRESULT hr = LoadTypeLibEx(path.data(), REGKIND_NONE, library.Put());
   if (FAILED(hr)) return hr;
-  hr = library->GetTypeInfoOfGuid(iid, info);
-  library->Release();
-  return hr;
+  return library->GetTypeInfoOfGuid(iid, info);
 }
 
 }  // namespace ovl::control

@@ -11,7 +11,7 @@
 
 #include "KMVVOvLy.h"
 #include "engine/control/filter_dispatch.h"
-#include "engine/overlay_settings.h"
+#include "engine/core/overlay_settings.h"
 
 // What the control interface needs from the filter.
 class COverlayControlHost {

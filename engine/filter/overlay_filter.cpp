@@ -4,7 +4,7 @@
 #include <new>
 
 #include "engine/gdi/picture_install.h"
-#include "server/class_ids.h"
+#include "server/filter_identity.h"
 #include "streaming/overlay_input_pin.h"
 
 CUnknown* CALLBACK CVOvrLyFilter::CreateInstance(LPUNKNOWN outer, HRESULT* phr) {
@@ -14,7 +14,7 @@ CUnknown* CALLBACK CVOvrLyFilter::CreateInstance(LPUNKNOWN outer, HRESULT* phr) 
 }
 
 CVOvrLyFilter::CVOvrLyFilter(LPUNKNOWN outer, HRESULT* phr)
-    : CMultipleInputPinTransformFilter(TEXT("TERN Video Overlay Filter (2.0)"), outer, ovl::server::kClsidOverlayFilter, phr),
+    : CMultipleInputPinTransformFilter(ovl::identity::kFilterNameA, outer, ovl::identity::kClsidOverlayFilter, phr),
       CPersistStream(GetOwner(), phr),
       COverlayFilterControl(*this, *this),
       m_host(*this),
@@ -51,7 +51,7 @@ HRESULT STDMETHODCALLTYPE CVOvrLyFilter::NonDelegatingQueryInterface(REFIID riid
 
 HRESULT STDMETHODCALLTYPE CVOvrLyFilter::GetClassID(CLSID* clsid) {
   CheckPointer(clsid, E_POINTER);
-  *clsid = ovl::server::kClsidOverlayFilter;
+  *clsid = ovl::identity::kClsidOverlayFilter;
   return S_OK;
 }
 
@@ -61,8 +61,8 @@ HRESULT STDMETHODCALLTYPE CVOvrLyFilter::GetPages(CAUUID* pages) {
   pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(2 * sizeof(GUID)));
   if (pages->pElems == nullptr) return E_OUTOFMEMORY;
   pages->cElems = 2;
-  pages->pElems[0] = ovl::server::kClsidPropertyPage;
-  pages->pElems[1] = ovl::server::kClsidAboutPage;
+  pages->pElems[0] = ovl::identity::kClsidPropertyPage;
+  pages->pElems[1] = ovl::identity::kClsidAboutPage;
   return S_OK;
 }
 

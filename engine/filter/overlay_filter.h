@@ -3,10 +3,10 @@
 // one output; every main-input frame is composed from the background colour,
 // both videos and the overlay image, each with its own position, region and
 // drawing mode.
-#include "engine/control/overlay_filter_control.h"
-#include "engine/frame_compositor.h"
+#include "persistence/filter/overlay_filter_control.h"
+#include "engine/core/frame_compositor.h"
 #include "engine/gdi/gdi_settings_host.h"
-#include "engine/overlay_settings.h"
+#include "engine/core/overlay_settings.h"
 #include "streaming/input_handshake.h"
 #include "streaming/multi_input_transform_filter.h"
 

@@ -1,8 +1,8 @@
 // Which formats the pins accept and offer, buffer sizes, and what connecting
 // and disconnecting a pin does to the composite size and the surfaces.
-#include "engine/composite_size.h"
+#include "engine/core/composite_size.h"
 #include "engine/filter/overlay_filter.h"
-#include "engine/pixel_image.h"
+#include "engine/core/pixel_image.h"
 #include "streaming/mux_dynamic_output_pin.h"
 #include "streaming/overlay_input_pin.h"
 

@@ -1,6 +1,6 @@
 // Changing the composite size while the output is connected: the output is
 // reconnected through the graph with a type of the new size.
-#include "engine/composite_size.h"
+#include "engine/core/composite_size.h"
 #include "engine/filter/overlay_filter.h"
 #include "streaming/mux_dynamic_output_pin.h"
 #include "streaming/mux_transform_input_pin.h"

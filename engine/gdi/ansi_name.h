@@ -2,7 +2,7 @@
 // File names are kept as 260-byte ANSI strings (thread code page).
 #include <windows.h>
 
-#include "engine/layer_settings.h"
+#include "engine/core/layer_settings.h"
 
 namespace ovl::gdi {
 

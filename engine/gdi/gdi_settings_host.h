@@ -4,7 +4,7 @@
 // output size are the filter's and come with it.
 #include <windows.h>
 
-#include "engine/overlay_settings.h"
+#include "engine/core/overlay_settings.h"
 
 namespace ovl::gdi {
 

@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <new>
 
-#include "engine/image_file_check.h"
-#include "engine/pixel_image.h"
+#include "engine/core/image_file_check.h"
+#include "engine/core/pixel_image.h"
 
 namespace ovl::gdi {
 namespace {

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/status_codes.h"
+#include "engine/core/status_codes.h"
 
 namespace ovl::gdi {
 

@@ -4,7 +4,7 @@
 // picture, its buffer, size, name and flags stay as they were.
 #include <windows.h>
 
-#include "engine/overlay_settings.h"
+#include "engine/core/overlay_settings.h"
 
 namespace ovl::gdi {
 

@@ -3,7 +3,7 @@
 // of that region that the compositor walks.
 #include <windows.h>
 
-#include "engine/layer_settings.h"
+#include "engine/core/layer_settings.h"
 
 namespace ovl::gdi {
 

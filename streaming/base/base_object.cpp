@@ -1,16 +1,16 @@
 #include "streaming/base/base_object.h"
 
-#include "server/module_state.h"
+#include "streaming/base/module_state.h"
 
 volatile LONG CBaseObject::m_cObjects = 0;
 
 CBaseObject::CBaseObject(const TCHAR* name) : m_pName(name) {
   InterlockedIncrement(&m_cObjects);
-  ovl::server::AddObject();
+  ovl::module::AddObject();
 }
 
 CBaseObject::~CBaseObject() {
-  ovl::server::ReleaseObject();
+  ovl::module::ReleaseObject();
   InterlockedDecrement(&m_cObjects);
 }
 

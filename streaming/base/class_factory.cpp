@@ -1,6 +1,6 @@
 #include "streaming/base/class_factory.h"
 
-#include "server/module_state.h"
+#include "streaming/base/module_state.h"
 
 CClassFactory::CClassFactory(const CFactoryTemplate* entry)
     : CBaseObject(TEXT("Class factory")), m_cRef(0), m_pTemplate(entry) {}
@@ -51,6 +51,6 @@ HRESULT STDMETHODCALLTYPE CClassFactory::CreateInstance(LPUNKNOWN outer, REFIID 
 }
 
 HRESULT STDMETHODCALLTYPE CClassFactory::LockServer(BOOL lock) {
-  ovl::server::LockServer(lock != FALSE);
+  ovl::module::LockServer(lock != FALSE);
   return S_OK;
 }

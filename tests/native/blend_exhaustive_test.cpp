@@ -6,8 +6,8 @@
 #include <cstdint>
 #include <vector>
 
-#include "engine/blend_arithmetic.h"
-#include "engine/pass_kernels.h"
+#include "engine/core/blend_arithmetic.h"
+#include "engine/core/pass_kernels.h"
 #include "tests/support/reference_compositor.h"
 
 namespace ovl {

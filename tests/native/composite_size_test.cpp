@@ -1,7 +1,7 @@
 // The composite frame size under automatic and custom sizing as inputs come and go.
 #include <gtest/gtest.h>
 
-#include "engine/composite_size.h"
+#include "engine/core/composite_size.h"
 
 namespace ovl {
 namespace {

@@ -6,7 +6,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/frame_compositor.h"
+#include "engine/core/frame_compositor.h"
 #include "tests/support/reference_compositor.h"
 #include "tests/support/scene_builder.h"
 

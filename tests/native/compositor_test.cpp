@@ -7,8 +7,8 @@
 #include <random>
 #include <vector>
 
-#include "engine/frame_compositor.h"
-#include "engine/layer_pass.h"
+#include "engine/core/frame_compositor.h"
+#include "engine/core/layer_pass.h"
 #include "tests/support/scene_builder.h"
 
 namespace ovl {

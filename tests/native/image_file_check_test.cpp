@@ -8,7 +8,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/image_file_check.h"
+#include "engine/core/image_file_check.h"
 
 namespace ovl {
 namespace {

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <vector>
 
-#include "engine/overlay_settings.h"
+#include "engine/core/overlay_settings.h"
 
 namespace ovl {
 namespace {

@@ -7,7 +7,7 @@
 #include <random>
 #include <vector>
 
-#include "engine/pass_kernels.h"
+#include "engine/core/pass_kernels.h"
 
 namespace ovl {
 namespace {

@@ -1,7 +1,7 @@
 // Span sets built from banded rectangles (the form of platform region data).
 #include <gtest/gtest.h>
 
-#include "engine/region_spans.h"
+#include "engine/core/region_spans.h"
 
 namespace ovl {
 namespace {

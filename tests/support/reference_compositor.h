@@ -12,9 +12,9 @@
 #include <functional>
 #include <vector>
 
-#include "engine/frame_compositor.h"
-#include "engine/overlay_settings.h"
-#include "engine/pixel_image.h"
+#include "engine/core/frame_compositor.h"
+#include "engine/core/overlay_settings.h"
+#include "engine/core/pixel_image.h"
 
 namespace ovl::reference {
 

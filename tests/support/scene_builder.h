@@ -5,10 +5,10 @@
 #include <random>
 #include <vector>
 
-#include "engine/frame_compositor.h"
-#include "engine/overlay_settings.h"
-#include "engine/pixel_image.h"
-#include "engine/region_spans.h"
+#include "engine/core/frame_compositor.h"
+#include "engine/core/overlay_settings.h"
+#include "engine/core/pixel_image.h"
+#include "engine/core/region_spans.h"
 
 namespace ovl::testing {
 

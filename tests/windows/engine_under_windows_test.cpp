@@ -4,7 +4,7 @@
 
 #include <random>
 
-#include "engine/frame_compositor.h"
+#include "engine/core/frame_compositor.h"
 #include "tests/support/reference_compositor.h"
 #include "tests/support/scene_builder.h"
 

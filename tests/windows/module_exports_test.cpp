@@ -3,7 +3,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/windows/test_paths.h"
+#include "tests/windows/support/test_paths.h"
 
 namespace {
 

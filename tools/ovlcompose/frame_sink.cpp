@@ -3,7 +3,7 @@
 #include <qedit.h>
 #include <wincodec.h>
 
-#include "engine/pixel_image.h"
+#include "engine/core/pixel_image.h"
 
 namespace ovlcompose {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 
 #include "KMVVOvLy.h"
-#include "server/class_ids.h"
+#include "server/filter_identity.h"
 #include "tools/ovlcompose/frame_sink.h"
 #include "tools/ovlcompose/options.h"
 #include "tools/ovlcompose/test_patterns.h"
@@ -68,7 +68,7 @@ HRESULT WithSettingsFile(IBaseFilter* filter, const std::wstring& path,
 
 // The registered filter, or the module next to this program when it is not registered.
 HRESULT CreateOverlayFilter(IBaseFilter** filter, HMODULE* module) {
-  HRESULT hr = CoCreateInstance(ovl::server::kClsidOverlayFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
+  HRESULT hr = CoCreateInstance(ovl::identity::kClsidOverlayFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter,
                                 reinterpret_cast<void**>(filter));
   if (SUCCEEDED(hr)) return hr;
   *module = LoadLibraryW((ExeDirectory() + L"KMVVOvLy2x.dll").c_str());
@@ -76,7 +76,7 @@ HRESULT CreateOverlayFilter(IBaseFilter** filter, HMODULE* module) {
   using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
   auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(*module, "DllGetClassObject")));
   IClassFactory* factory = nullptr;
-  if (get == nullptr || FAILED(hr = get(ovl::server::kClsidOverlayFilter, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
+  if (get == nullptr || FAILED(hr = get(ovl::identity::kClsidOverlayFilter, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
     return hr;
   }
   hr = factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter));

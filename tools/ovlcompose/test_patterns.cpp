@@ -5,7 +5,7 @@
 #include <cmath>
 #include <vector>
 
-#include "engine/pixel_image.h"
+#include "engine/core/pixel_image.h"
 #include "tools/avi_writer.h"
 
 namespace ovlcompose {

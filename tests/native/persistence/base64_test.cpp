@@ -4,7 +4,7 @@
 #include <random>
 #include <string>
 
-#include "persistence/rk_base64.h"
+#include "persistence/core/rk_base64.h"
 
 namespace {
 

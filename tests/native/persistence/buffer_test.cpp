@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "persistence/rk_buffer.h"
+#include "persistence/core/rk_buffer.h"
 
 namespace {
 

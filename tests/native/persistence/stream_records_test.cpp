@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "persistence/rk_stream_records.h"
+#include "persistence/core/rk_stream_records.h"
 
 namespace {
 

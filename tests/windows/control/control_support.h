@@ -13,8 +13,8 @@
 #include <vector>
 
 #include "KMVVOvLy.h"
-#include "tests/windows/engine/bmp_files.h"
-#include "tests/windows/filter/filter_test_support.h"
+#include "tests/windows/support/bmp_files.h"
+#include "tests/windows/support/filter_test_support.h"
 
 namespace ovl::testing {
 
@@ -23,7 +23,7 @@ inline ::LayerTypeConstants Layer(int type) { return static_cast<::LayerTypeCons
 // A new overlay filter; the interfaces are the one object's.
 struct Filter {
   CVOvrLyFilter* object = nullptr;
-  ComRef<IBaseFilter> base = MakeOverlayFilter(&object);
+  ovl::ComPtr<IBaseFilter> base = MakeOverlayFilter(&object);
   IKMVVOvLy* O() const { return object; }
   IKMMCommon* C() const { return object; }
   IPersistStream* P() const { return object; }
@@ -195,9 +195,9 @@ inline SettingsView Capture(const Filter& filter) {
 // after (a new filter loads them).
 class ControlTest : public ::testing::Test {
  protected:
-  void SetUp() override { RegDeleteTreeA(HKEY_CURRENT_USER, COverlayFilterControl::kRegistryKeyPath); }
+  void SetUp() override { RegDeleteTreeA(HKEY_CURRENT_USER, ovl::identity::kSettingsKeyA); }
   void TearDown() override {
-    RegDeleteTreeA(HKEY_CURRENT_USER, COverlayFilterControl::kRegistryKeyPath);
+    RegDeleteTreeA(HKEY_CURRENT_USER, ovl::identity::kSettingsKeyA);
     EXPECT_TRUE(NoLiveObjects());
   }
   // A 24-bit picture, or an 8-bit grey mask, as a BMP file in the folder.

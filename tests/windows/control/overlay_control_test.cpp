@@ -10,7 +10,7 @@
 #include <future>
 #include <string>
 
-#include "server/class_ids.h"
+#include "server/filter_identity.h"
 #include "tests/windows/control/control_support.h"
 
 namespace ovl::testing {
@@ -54,11 +54,11 @@ using OverlayControl = ControlTest;
 TEST_F(OverlayControl, TheModulesTypeLibraryGivesEveryMemberItsDispid) {
   wchar_t path[MAX_PATH];
   ASSERT_GT(GetModuleFileNameW(nullptr, path, MAX_PATH), 0u);
-  ComRef<ITypeLib> lib;
+  ovl::ComPtr<ITypeLib> lib;
   ASSERT_EQ(S_OK, LoadTypeLibEx(path, REGKIND_NONE, lib.Put()));
   TLIBATTR* attr = nullptr;
   ASSERT_EQ(S_OK, lib->GetLibAttr(&attr));
-  EXPECT_TRUE(IsEqualGUID(attr->guid, server::kLibidOverlay));
+  EXPECT_TRUE(IsEqualGUID(attr->guid, identity::kLibidOverlay));
   EXPECT_EQ(1, attr->wMajorVerNum);
   EXPECT_EQ(0, attr->wMinorVerNum);
   lib->ReleaseTLibAttr(attr);
@@ -66,8 +66,8 @@ TEST_F(OverlayControl, TheModulesTypeLibraryGivesEveryMemberItsDispid) {
   ASSERT_EQ(S_OK, lib->GetDocumentation(-1, &libName, nullptr, nullptr, nullptr));
   EXPECT_STREQ(L"KMVVOvLyLib", libName);
   SysFreeString(libName);
-  ComRef<ITypeInfo> coclass;
-  EXPECT_EQ(S_OK, lib->GetTypeInfoOfGuid(server::kClsidOverlayFilter, coclass.Put()));
+  ovl::ComPtr<ITypeInfo> coclass;
+  EXPECT_EQ(S_OK, lib->GetTypeInfoOfGuid(identity::kClsidOverlayFilter, coclass.Put()));
 
   Filter filter;
   for (const auto& [members, count, dispatch, iid] :
@@ -78,7 +78,7 @@ TEST_F(OverlayControl, TheModulesTypeLibraryGivesEveryMemberItsDispid) {
     UINT infos = 0;
     EXPECT_EQ(S_OK, dispatch->GetTypeInfoCount(&infos));
     EXPECT_EQ(1u, infos);
-    ComRef<ITypeInfo> info;
+    ovl::ComPtr<ITypeInfo> info;
     EXPECT_EQ(TYPE_E_ELEMENTNOTFOUND, dispatch->GetTypeInfo(1, 0, info.Put()));
     ASSERT_EQ(S_OK, dispatch->GetTypeInfo(0, 0, info.Put()));
     TYPEATTR* type = nullptr;
@@ -223,7 +223,7 @@ class HandleRecordingFilter : public CVOvrLyFilter {
 TEST_F(OverlayControl, BitmapHandlesThroughBothPathsAndSignExtended) {
   HRESULT hr = S_OK;
   auto* object = new HandleRecordingFilter(nullptr, &hr);
-  ComRef<IBaseFilter> base;
+  ovl::ComPtr<IBaseFilter> base;
   ASSERT_EQ(S_OK, object->NonDelegatingQueryInterface(IID_IBaseFilter, base.PutVoid()));
   IKMVVOvLy* o = object;
   Script script(o);

@@ -17,8 +17,8 @@
 #include <string>
 #include <vector>
 
-#include "engine/control/overlay_settings_archive.h"
-#include "persistence/rk_persistence.h"
+#include "persistence/filter/overlay_settings_archive.h"
+#include "persistence/stores/rk_persistence.h"
 #include "tests/windows/control/control_support.h"
 
 namespace ovl::testing {
@@ -38,7 +38,7 @@ void PutU32(std::vector<BYTE>& b, std::uint32_t v) {
 }
 
 std::vector<BYTE> SaveStream(const Filter& from) {
-  ComRef<IStream> stream;
+  ovl::ComPtr<IStream> stream;
   EXPECT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()));
   EXPECT_EQ(S_OK, from.P()->Save(stream.Get(), TRUE));
   STATSTG stat{};
@@ -51,7 +51,7 @@ std::vector<BYTE> SaveStream(const Filter& from) {
 }
 
 HRESULT LoadStream(const Filter& to, const std::vector<BYTE>& bytes) {
-  ComRef<IStream> stream;
+  ovl::ComPtr<IStream> stream;
   EXPECT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()));
   if (!bytes.empty()) stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
   LARGE_INTEGER zero{};
@@ -167,7 +167,7 @@ TEST_F(SettingsStores, EveryStoreRestoresEverySettingAndTheLayerOrder) {
     ASSERT_EQ(S_OK, LoadFrom(target, store));
     EXPECT_EQ(saved, Capture(target));
     EXPECT_EQ(800u, target.object->Settings().CompositeWidth);  // the composite follows the loaded size
-    RegDeleteTreeA(HKEY_CURRENT_USER, COverlayFilterControl::kRegistryKeyPath);
+    RegDeleteTreeA(HKEY_CURRENT_USER, ovl::identity::kSettingsKeyA);
   }
   // The exported file is the XML form, titled with the filter's name.
   const std::string xml = ReadText(Store::Xml);
@@ -264,7 +264,7 @@ TEST_F(SettingsStores, NamesThatCannotFitTheirFieldAreRefusedInEveryStore) {
     if (store == Store::Stream || store == Store::Memory) m_blob = withName(m_blob, at, tooLong);
     if (store == Store::Ini) WriteIniValue("ImageFileName", tooLong.c_str());
     if (store == Store::Registry) {
-      ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, COverlayFilterControl::kRegistryKeyPath, "ImageFileName",
+      ASSERT_EQ(ERROR_SUCCESS, RegSetKeyValueA(HKEY_CURRENT_USER, ovl::identity::kSettingsKeyA, "ImageFileName",
                                                REG_SZ, tooLong.c_str(), static_cast<DWORD>(tooLong.size() + 1)));
     }
     if (store == Store::Xml) {
@@ -278,7 +278,7 @@ TEST_F(SettingsStores, NamesThatCannotFitTheirFieldAreRefusedInEveryStore) {
     EXPECT_STREQ("", refused.object->Settings().OverlayImageFileName);
     EXPECT_EQ(0x00ABCDEFu, refused.object->Settings().BkLayerColor);  // read before the name
     EXPECT_EQ(0, refused.object->Settings().OutputWidth);             // never reached
-    RegDeleteTreeA(HKEY_CURRENT_USER, COverlayFilterControl::kRegistryKeyPath);
+    RegDeleteTreeA(HKEY_CURRENT_USER, ovl::identity::kSettingsKeyA);
     if (store != Store::Memory) continue;
     // A block has no size: a name whose length words alone rule it out ends
     // the form there, and the load still reports the refused name.

@@ -7,12 +7,12 @@
 
 #include <random>
 
-#include "engine/frame_compositor.h"
+#include "engine/core/frame_compositor.h"
 #include "engine/gdi/gdi_settings_host.h"
 #include "engine/gdi/picture_install.h"
 #include "tests/support/reference_compositor.h"
 #include "tests/support/scene_builder.h"
-#include "tests/windows/engine/bmp_files.h"
+#include "tests/windows/support/bmp_files.h"
 
 namespace ovl {
 namespace {

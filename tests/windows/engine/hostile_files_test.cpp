@@ -10,7 +10,7 @@
 #include <random>
 
 #include "engine/gdi/picture_install.h"
-#include "tests/windows/engine/bmp_files.h"
+#include "tests/windows/support/bmp_files.h"
 
 namespace ovl {
 namespace {

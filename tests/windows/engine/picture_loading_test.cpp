@@ -10,8 +10,8 @@
 
 #include "engine/gdi/ansi_name.h"
 #include "engine/gdi/picture_install.h"
-#include "tests/windows/engine/bmp_files.h"
-#include "tests/windows/test_paths.h"
+#include "tests/windows/support/bmp_files.h"
+#include "tests/windows/support/test_paths.h"
 
 namespace ovl {
 namespace {

@@ -4,7 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "KMVVOvLy.h"
-#include "tests/windows/filter/filter_test_support.h"
+#include "tests/windows/support/filter_test_support.h"
 #include "tests/windows/support/graph_util.h"
 #include "tests/windows/support/scripted_source.h"
 
@@ -14,8 +14,8 @@ namespace {
 using namespace ovl::testing;
 
 template <class T>
-ComRef<T> Query(IUnknown* object, REFIID iid) {
-  ComRef<T> result;
+ovl::ComPtr<T> Query(IUnknown* object, REFIID iid) {
+  ovl::ComPtr<T> result;
   object->QueryInterface(iid, result.PutVoid());
   return result;
 }
@@ -34,9 +34,9 @@ class FilterControl : public ::testing::Test {
     EXPECT_TRUE(NoLiveObjects());
   }
   ComScope com;
-  ComRef<IBaseFilter> filterBase;
+  ovl::ComPtr<IBaseFilter> filterBase;
   CVOvrLyFilter* filter = nullptr;
-  ComRef<IKMVVOvLy> overlay;
+  ovl::ComPtr<IKMVVOvLy> overlay;
 };
 
 TEST_F(FilterControl, TheAutomationInterfacesShareOneTable) {
@@ -84,7 +84,7 @@ TEST_F(FilterControl, AScriptHostSetsAndReadsPropertiesByName) {
 }
 
 TEST_F(FilterControl, PinAnswersFollowTheConnections) {
-  ComRef<IGraphBuilder> graph = CreateGraphWithoutClock();
+  ovl::ComPtr<IGraphBuilder> graph = CreateGraphWithoutClock();
   ASSERT_EQ(S_OK, graph->AddFilter(filterBase.Get(), L"Overlay"));
   auto common = Query<IKMMCommon>(filterBase.Get(), IID_IKMMCommon);
   LONG value = 0;
@@ -132,7 +132,7 @@ TEST_F(FilterControl, SettingsSavedWithTheGraphComeBackInANewFilter) {
   overlay->put_OutputWidth(320);
 
   auto persist = Query<IPersistStream>(filterBase.Get(), IID_IPersistStream);
-  ComRef<IStream> stream;
+  ovl::ComPtr<IStream> stream;
   ASSERT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()));
   ASSERT_EQ(S_OK, persist->Save(stream.Get(), TRUE));
   STATSTG stat{};
@@ -140,7 +140,7 @@ TEST_F(FilterControl, SettingsSavedWithTheGraphComeBackInANewFilter) {
   EXPECT_EQ(324u, stat.cbSize.QuadPart) << "24-byte header plus the settings, every name empty";
 
   CVOvrLyFilter* copy = nullptr;
-  ComRef<IBaseFilter> copyBase = MakeOverlayFilter(&copy);
+  ovl::ComPtr<IBaseFilter> copyBase = MakeOverlayFilter(&copy);
   LARGE_INTEGER zero{};
   stream->Seek(zero, STREAM_SEEK_SET, nullptr);
   ASSERT_EQ(S_OK, Query<IPersistStream>(copyBase.Get(), IID_IPersistStream)->Load(stream.Get()));
@@ -172,7 +172,7 @@ TEST_F(FilterControl, ExportedSettingsImportIntoAnotherFilter) {
   const std::wstring file = std::wstring(dir) + L"overlay-export-test.xml";
   BSTR name = SysAllocString(file.c_str());
   ASSERT_EQ(S_OK, Query<IKMMCommon>(filterBase.Get(), IID_IKMMCommon)->ExportSettings(name));
-  ComRef<IBaseFilter> other = MakeOverlayFilter(nullptr);
+  ovl::ComPtr<IBaseFilter> other = MakeOverlayFilter(nullptr);
   ASSERT_EQ(S_OK, Query<IKMMCommon>(other.Get(), IID_IKMMCommon)->ImportSettings(name));
   SysFreeString(name);
   DeleteFileW(file.c_str());

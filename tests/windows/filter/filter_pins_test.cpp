@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "tests/windows/filter/filter_test_support.h"
+#include "tests/windows/support/filter_test_support.h"
 #include "tests/windows/support/graph_util.h"
 #include "tests/windows/support/scripted_source.h"
 
@@ -30,9 +30,9 @@ std::wstring PinId(IPin* pin) {
 
 std::vector<std::wstring> PinNames(IBaseFilter* filter) {
   std::vector<std::wstring> names;
-  ComRef<IEnumPins> pins;
+  ovl::ComPtr<IEnumPins> pins;
   filter->EnumPins(pins.Put());
-  ComRef<IPin> pin;
+  ovl::ComPtr<IPin> pin;
   while (pins->Next(1, pin.Put(), nullptr) == S_OK) names.push_back(PinName(pin.Get()));
   return names;
 }
@@ -66,13 +66,13 @@ TEST_F(FilterPins, OneInputThenTwoAndTheOutputMovesBehindThem) {
   EXPECT_EQ((std::vector<std::wstring>{L"XForm In 01", L"XForm Out"}), PinNames(filterBase.Get()));
   EXPECT_EQ(L"In", PinId(Input(0).Get()));
   EXPECT_EQ(L"XForm Out", PinId(Output().Get()));
-  ComRef<IEnumPins> before;
+  ovl::ComPtr<IEnumPins> before;
   filterBase->EnumPins(before.Put());
 
   CScriptedSource* source = AddSource(32, 24, L"main");
   ASSERT_EQ(S_OK, graph->ConnectDirect(source->OutputPin(), Input(0).Get(), nullptr));
   EXPECT_EQ((std::vector<std::wstring>{L"XForm In 01", L"XForm In 02", L"XForm Out"}), PinNames(filterBase.Get()));
-  ComRef<IPin> pin;
+  ovl::ComPtr<IPin> pin;
   EXPECT_EQ(VFW_E_ENUM_OUT_OF_SYNC, before->Next(1, pin.Put(), nullptr)) << "an old enumerator notices the new pin";
   before->Reset();
   EXPECT_EQ(S_OK, before->Next(1, pin.Put(), nullptr));
@@ -84,7 +84,7 @@ TEST_F(FilterPins, OneInputThenTwoAndTheOutputMovesBehindThem) {
 }
 
 TEST_F(FilterPins, FindPinByNumberedAndUnnumberedIds) {
-  ComRef<IPin> pin;
+  ovl::ComPtr<IPin> pin;
   EXPECT_EQ(E_POINTER, filterBase->FindPin(L"In", nullptr));
   EXPECT_EQ(VFW_E_NOT_FOUND, filterBase->FindPin(L"XForm In 02", pin.Put())) << "the second input does not exist yet";
   EXPECT_EQ(VFW_E_NOT_FOUND, filterBase->FindPin(L"In 02", pin.Put()));
@@ -128,7 +128,7 @@ TEST_F(FilterPins, InputsAcceptOnlyBottomUpRgb24VideoInfo) {
 }
 
 TEST_F(FilterPins, TheOutputOffersOneTypeOfTheCompositeSize) {
-  ComRef<IEnumMediaTypes> types;
+  ovl::ComPtr<IEnumMediaTypes> types;
   ASSERT_EQ(S_OK, Output()->EnumMediaTypes(types.Put()));
   AM_MEDIA_TYPE* mt = nullptr;
   EXPECT_EQ(S_FALSE, types->Next(1, &mt, nullptr)) << "nothing before the main input connects";

@@ -7,7 +7,7 @@
 
 #include "streaming/mux_dynamic_output_pin.h"
 #include "streaming/mux_transform_input_pin.h"
-#include "tests/windows/filter/filter_test_support.h"
+#include "tests/windows/support/filter_test_support.h"
 #include "tests/windows/support/graph_util.h"
 #include "tests/windows/support/scripted_source.h"
 
@@ -100,7 +100,7 @@ class FrameBehaviour : public ::testing::Test {
   }
 
   ComScope com;
-  ComRef<IGraphBuilder> graph;
+  ovl::ComPtr<IGraphBuilder> graph;
   CopyFrame* frame = nullptr;
   CScriptedSource* sources[2] = {};
   std::unique_ptr<GrabberSink> sink;

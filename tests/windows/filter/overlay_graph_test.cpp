@@ -8,7 +8,7 @@
 
 #include "engine/gdi/picture_install.h"
 #include "streaming/mux_dynamic_output_pin.h"
-#include "tests/windows/filter/filter_test_support.h"
+#include "tests/windows/support/filter_test_support.h"
 #include "tests/windows/support/graph_util.h"
 #include "tools/avi_writer.h"
 
@@ -32,7 +32,7 @@ class OverlayGraph : public OverlayFilterGraph {
     for (const std::wstring& f : files) DeleteFileW(f.c_str());
   }
 
-  ComRef<IPin> Source(const wchar_t* name, LONG w, LONG h, const std::vector<Frame>& frames) {
+  ovl::ComPtr<IPin> Source(const wchar_t* name, LONG w, LONG h, const std::vector<Frame>& frames) {
     const std::wstring path = WriteAvi(std::wstring(name) + L".avi", w, h, kFrame, frames);
     files.push_back(path);
     return AddAviSource(graph.Get(), path, name);
@@ -43,7 +43,7 @@ class OverlayGraph : public OverlayFilterGraph {
 
 TEST_F(OverlayGraph, OneInputEveryFrameMatchesTheReference) {
   const std::vector<Frame> main = Pictures(65, 47, 7, 1);
-  ComRef<IPin> splitter = Source(L"main", 65, 47, main);
+  ovl::ComPtr<IPin> splitter = Source(L"main", 65, 47, main);
   ASSERT_TRUE(splitter);
   ASSERT_EQ(S_OK, graph->ConnectDirect(splitter.Get(), Input(0).Get(), nullptr));
   // Some real drawing: the video at 60 % opacity inside an ellipse over a coloured background.
@@ -123,10 +123,10 @@ TEST_F(OverlayGraph, OutputWrittenAsAviReadsBackThroughTheSplitter) {
   const std::wstring out = WriteAvi(L"composed.avi", 33, 21, kFrame, written);
   files.push_back(out);
   ComScope again;
-  ComRef<IGraphBuilder> reader = CreateGraphWithoutClock();
+  ovl::ComPtr<IGraphBuilder> reader = CreateGraphWithoutClock();
   GrabberSink readBack;
   ASSERT_EQ(S_OK, readBack.AddTo(reader.Get(), MEDIATYPE_Video, MEDIASUBTYPE_RGB24));
-  ComRef<IPin> pin = AddAviSource(reader.Get(), out, L"composed");
+  ovl::ComPtr<IPin> pin = AddAviSource(reader.Get(), out, L"composed");
   ASSERT_TRUE(pin);
   ASSERT_EQ(S_OK, readBack.ConnectFrom(reader.Get(), pin.Get()));
   ASSERT_TRUE(RunToCompletion(reader.Get()));
@@ -145,10 +145,10 @@ TEST_F(OverlayGraph, OutputWrittenAsAviReadsBackThroughTheSplitter) {
 
 TEST_F(OverlayGraph, DisconnectingTheMainInputDisconnectsTheOutput) {
   const std::vector<Frame> main = Pictures(16, 16, 2, 1);
-  ComRef<IPin> splitter = Source(L"main", 16, 16, main);
+  ovl::ComPtr<IPin> splitter = Source(L"main", 16, 16, main);
   ASSERT_EQ(S_OK, graph->ConnectDirect(splitter.Get(), Input(0).Get(), nullptr));
   ConnectSink();
-  ComRef<IPin> peer;
+  ovl::ComPtr<IPin> peer;
   ASSERT_EQ(S_OK, Output()->ConnectedTo(peer.Put()));
   ASSERT_EQ(S_OK, graph->Disconnect(Input(0).Get()));
   ASSERT_EQ(S_OK, graph->Disconnect(splitter.Get()));

@@ -12,8 +12,8 @@
 #include <iterator>
 #include <string>
 
-#include "persistence/rk_backends.h"
-#include "persistence/rk_persistence.h"
+#include "persistence/stores/rk_backends.h"
+#include "persistence/stores/rk_persistence.h"
 
 namespace ovl::testing {
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "persistence/rk_text.h"
+#include "persistence/stores/rk_text.h"
 #include "tests/windows/persistence/persistence_fixture.h"
 
 namespace ovl::testing {

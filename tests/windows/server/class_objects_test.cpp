@@ -7,12 +7,12 @@
 #include <strmif.h>
 
 #include "tests/windows/server/server_test_support.h"
-#include "tests/windows/support/com_ref.h"
+#include "persistence/core/com_ptr.h"
 
 namespace ovl::testing {
 namespace {
 
-using namespace ovl::server;
+using namespace ovl::identity;
 
 // Counts its references and queries; hands other interfaces to `inner`.
 // Also serves as the site and the edited object of a page.
@@ -37,7 +37,7 @@ class Outer : public IPropertyPageSite {
   virtual ~Outer() = default;
   ULONG refs = 1;
   int queries = 0;
-  ComRef<IUnknown> inner;
+  ovl::ComPtr<IUnknown> inner;
 };
 
 class ClassObjects : public ::testing::Test {
@@ -50,15 +50,15 @@ class ClassObjects : public ::testing::Test {
     EXPECT_EQ(S_OK, m_module.CanUnloadNow()) << "objects or server locks left behind";
     CoUninitialize();
   }
-  ComRef<IClassFactory> Factory(REFCLSID clsid) {
-    ComRef<IClassFactory> factory;
+  ovl::ComPtr<IClassFactory> Factory(REFCLSID clsid) {
+    ovl::ComPtr<IClassFactory> factory;
     EXPECT_EQ(S_OK, m_module.GetClassObject(clsid, IID_IClassFactory, factory.PutVoid()));
     return factory;
   }
   template <class T>
-  ComRef<T> Create(REFCLSID clsid, REFIID iid) {
-    ComRef<T> object;
-    if (ComRef<IClassFactory> factory = Factory(clsid)) {
+  ovl::ComPtr<T> Create(REFCLSID clsid, REFIID iid) {
+    ovl::ComPtr<T> object;
+    if (ovl::ComPtr<IClassFactory> factory = Factory(clsid)) {
       EXPECT_EQ(S_OK, factory->CreateInstance(nullptr, iid, object.PutVoid()));
     }
     return object;
@@ -68,7 +68,7 @@ class ClassObjects : public ::testing::Test {
 
 TEST_F(ClassObjects, ClassObjectsAreFactoriesOfTheThreeClassesOnly) {
   for (const GUID* clsid : {&kClsidOverlayFilter, &kClsidPropertyPage, &kClsidAboutPage}) {
-    ComRef<IUnknown> unknown;
+    ovl::ComPtr<IUnknown> unknown;
     EXPECT_EQ(S_OK, m_module.GetClassObject(*clsid, IID_IUnknown, unknown.PutVoid()));
     EXPECT_TRUE(unknown.As<IClassFactory>(IID_IClassFactory));
     EXPECT_EQ(S_FALSE, m_module.CanUnloadNow()) << "a factory is a live object";
@@ -102,7 +102,7 @@ TEST_F(ClassObjects, ServerLocksKeepTheModuleUntilReleased) {
 }
 
 TEST_F(ClassObjects, TheFilterNamesThePagesTheModuleCreates) {
-  ComRef<IBaseFilter> filter = Create<IBaseFilter>(kClsidOverlayFilter, IID_IBaseFilter);
+  ovl::ComPtr<IBaseFilter> filter = Create<IBaseFilter>(kClsidOverlayFilter, IID_IBaseFilter);
   ASSERT_TRUE(filter);
   CLSID clsid{};
   EXPECT_EQ(S_OK, filter->GetClassID(&clsid));
@@ -116,7 +116,7 @@ TEST_F(ClassObjects, TheFilterNamesThePagesTheModuleCreates) {
   EXPECT_TRUE(IsEqualCLSID(kClsidAboutPage, pages.pElems[1]));
   const wchar_t* titles[] = {L"OverLay Settings", L"About"};
   for (ULONG i = 0; i < 2; ++i) {
-    ComRef<IPropertyPage> page = Create<IPropertyPage>(pages.pElems[i], IID_IPropertyPage);
+    ovl::ComPtr<IPropertyPage> page = Create<IPropertyPage>(pages.pElems[i], IID_IPropertyPage);
     ASSERT_TRUE(page);
     PROPPAGEINFO info{};
     ASSERT_EQ(S_OK, page->GetPageInfo(&info));
@@ -143,10 +143,10 @@ TEST_F(ClassObjects, AggregationGoesThroughIUnknownOnly) {
   Outer outer;
   ASSERT_EQ(S_OK, Factory(kClsidOverlayFilter)->CreateInstance(&outer, IID_IUnknown, outer.inner.PutVoid()));
   EXPECT_EQ(1u, outer.refs) << "the inner object holds no reference on its outer";
-  ComRef<IBaseFilter> filter;
+  ovl::ComPtr<IBaseFilter> filter;
   ASSERT_EQ(S_OK, outer.QueryInterface(IID_IBaseFilter, filter.PutVoid()));
   EXPECT_EQ(2u, outer.refs) << "the inner interface counts on the outer object";
-  ComRef<IUnknown> identity;
+  ovl::ComPtr<IUnknown> identity;
   ASSERT_EQ(S_OK, filter->QueryInterface(IID_IUnknown, identity.PutVoid()));
   EXPECT_EQ(static_cast<IUnknown*>(&outer), identity.Get());
   identity.Reset();
@@ -156,7 +156,7 @@ TEST_F(ClassObjects, AggregationGoesThroughIUnknownOnly) {
 }
 
 TEST_F(ClassObjects, PagesFollowThePropertyFrameProtocol) {
-  ComRef<IPropertyPage> page = Create<IPropertyPage>(kClsidPropertyPage, IID_IPropertyPage);
+  ovl::ComPtr<IPropertyPage> page = Create<IPropertyPage>(kClsidPropertyPage, IID_IPropertyPage);
   ASSERT_TRUE(page);
   // One site at a time, held while set; the edited objects likewise.
   Outer site, second, edited;

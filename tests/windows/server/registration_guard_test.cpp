@@ -11,7 +11,7 @@
 namespace ovl::testing {
 namespace {
 
-using namespace ovl::server;
+using namespace ovl::identity;
 
 std::wstring InCase(std::wstring text, wint_t (*change)(wint_t)) {
   for (wchar_t& c : text) c = static_cast<wchar_t>(change(c));

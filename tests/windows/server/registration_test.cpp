@@ -10,20 +10,21 @@
 #include "engine/filter/user_messages.h"
 #include "server/type_library.h"
 #include "tests/windows/server/server_test_support.h"
-#include "tests/windows/support/com_ref.h"
+#include "persistence/core/com_ptr.h"
 
 namespace ovl::testing {
 namespace {
 
 using namespace ovl::server;
+using namespace ovl::identity;
 
 constexpr DWORD kMerit = 0x00200000;
 
 // Whether the filter mapper offers the filter to a graph builder that looks
 // for filters of at least `merit` taking and giving the given type.
 bool Offered(REFGUID major, REFGUID minor, DWORD merit = kMerit) {
-  ComRef<IFilterMapper2> mapper;
-  ComRef<IEnumMoniker> monikers;
+  ovl::ComPtr<IFilterMapper2> mapper;
+  ovl::ComPtr<IEnumMoniker> monikers;
   const GUID types[2] = {major, minor};
   if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
                               mapper.PutVoid())) ||
@@ -33,8 +34,8 @@ bool Offered(REFGUID major, REFGUID minor, DWORD merit = kMerit) {
     return false;
   }
   bool found = false;
-  for (ComRef<IMoniker> moniker; monikers->Next(1, moniker.Put(), nullptr) == S_OK;) {
-    ComRef<IPropertyBag> bag;
+  for (ovl::ComPtr<IMoniker> moniker; monikers->Next(1, moniker.Put(), nullptr) == S_OK;) {
+    ovl::ComPtr<IPropertyBag> bag;
     VARIANT value;
     VariantInit(&value);
     if (SUCCEEDED(moniker->BindToStorage(nullptr, nullptr, IID_IPropertyBag, bag.PutVoid())) &&
@@ -102,7 +103,7 @@ TEST_F(Registration, Regsvr32RegistersAndRemovesTheServer) {
   EXPECT_FALSE(Offered(MEDIATYPE_Audio, GUID_NULL, 0));
   // COM creates the classes from the registered file.
   for (const GUID* clsid : {&kClsidOverlayFilter, &kClsidPropertyPage, &kClsidAboutPage}) {
-    ComRef<IUnknown> created;
+    ovl::ComPtr<IUnknown> created;
     EXPECT_EQ(S_OK, CoCreateInstance(*clsid, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, created.PutVoid()));
   }
 
@@ -112,7 +113,7 @@ TEST_F(Registration, Regsvr32RegistersAndRemovesTheServer) {
                                   ClassKey(kClsidAboutPage), MapperEntryKey(), CategoryEntryKey(), TypeLibraryKey()}) {
     EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, key)) << key;
   }
-  ComRef<IUnknown> none;
+  ovl::ComPtr<IUnknown> none;
   EXPECT_EQ(REGDB_E_CLASSNOTREG,
             CoCreateInstance(kClsidOverlayFilter, nullptr, CLSCTX_INPROC_SERVER, IID_IUnknown, none.PutVoid()));
 }

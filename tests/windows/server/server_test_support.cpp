@@ -2,12 +2,12 @@
 
 #include <uuids.h>
 
-#include "tests/windows/test_paths.h"
+#include "tests/windows/support/test_paths.h"
 
 namespace ovl::testing {
 namespace {
 
-using namespace ovl::server;
+using namespace ovl::identity;
 
 // The automation interfaces of the module's type library.
 const wchar_t* const kInterfaceIds[] = {

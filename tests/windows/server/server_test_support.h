@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "server/class_ids.h"
+#include "server/filter_identity.h"
 
 namespace ovl::testing {
 
@@ -23,7 +23,6 @@ std::wstring CategoryEntryKey();
 std::wstring CategoryDefinitionKey();
 std::wstring TypeLibraryKey();
 // The filter's saved settings under HKEY_CURRENT_USER.
-inline constexpr wchar_t kSettingsKey[] = L"SOFTWARE\\Tern Systems, Inc.\\DShow\\Filters\\VIdevavi2";
 
 bool KeyExists(HKEY root, const std::wstring& key);
 // The bytes of a value of the given type (the default value for a null

@@ -8,7 +8,7 @@
 #include <thread>
 
 #include "streaming/base/base_classes.h"
-#include "tests/windows/support/com_ref.h"
+#include "persistence/core/com_ptr.h"
 #include "tests/windows/support/graph_util.h"
 #include "tests/windows/support/scripted_source.h"
 
@@ -149,9 +149,9 @@ class BaseLayer : public ::testing::Test {
 
   CScriptedSource* sources[2] = {};
   CProbe* probe = nullptr;
-  ComRef<IGraphBuilder> graph;
-  ComRef<IMediaControl> control;
-  ComRef<IPinFlowControl> flow;
+  ovl::ComPtr<IGraphBuilder> graph;
+  ovl::ComPtr<IMediaControl> control;
+  ovl::ComPtr<IPinFlowControl> flow;
   LONG m_liveAtStart = 0;
 };
 
@@ -174,8 +174,8 @@ TEST_F(BaseLayer, RefusedTypesAreReportedAsNotAccepted) {
 }
 
 TEST_F(BaseLayer, EnumeratorsAreOutOfSyncAfterAChangeUntilReset) {
-  ComRef<IEnumPins> pins;
-  ComRef<IEnumMediaTypes> types;
+  ovl::ComPtr<IEnumPins> pins;
+  ovl::ComPtr<IEnumMediaTypes> types;
   ASSERT_EQ(S_OK, probe->EnumPins(pins.Put()));
   ASSERT_EQ(S_OK, sources[0]->OutputPin()->EnumMediaTypes(types.Put()));
   probe->IncrementPinVersion();
@@ -184,8 +184,8 @@ TEST_F(BaseLayer, EnumeratorsAreOutOfSyncAfterAChangeUntilReset) {
   IPin* pin[3] = {};
   AM_MEDIA_TYPE* type[2] = {};
   ULONG fetched = 7;
-  ComRef<IEnumPins> pinsClone;
-  ComRef<IEnumMediaTypes> typesClone;
+  ovl::ComPtr<IEnumPins> pinsClone;
+  ovl::ComPtr<IEnumMediaTypes> typesClone;
   for (int round = 0; round < 2; ++round) {  // still out of sync the second time
     EXPECT_EQ(VFW_E_ENUM_OUT_OF_SYNC, pins->Next(1, pin, &fetched));
     EXPECT_EQ(0u, fetched);

@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "streaming/base/base_classes.h"
-#include "tests/windows/support/com_ref.h"
+#include "persistence/core/com_ptr.h"
 
 namespace ovl::testing {
 namespace {
@@ -36,8 +36,8 @@ class Persisted : public CPersistStream {
   int reads = 0;
 };
 
-ComRef<IStream> MemoryStream(const std::string& bytes = "") {
-  ComRef<IStream> stream;
+ovl::ComPtr<IStream> MemoryStream(const std::string& bytes = "") {
+  ovl::ComPtr<IStream> stream;
   EXPECT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()));
   stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
   LARGE_INTEGER zero = {};

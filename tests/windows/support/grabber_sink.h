@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "streaming/base/dshow_platform.h"
-#include "tests/windows/support/com_ref.h"
+#include "persistence/core/com_ptr.h"
 
 namespace ovl::testing {
 
@@ -42,8 +42,8 @@ class GrabberSink {
 
  private:
   class Callback;
-  ComRef<IBaseFilter> m_grabber;
-  ComRef<IBaseFilter> m_renderer;
+  ovl::ComPtr<IBaseFilter> m_grabber;
+  ovl::ComPtr<IBaseFilter> m_renderer;
   Callback* m_callback = nullptr;  // reference held
 };
 

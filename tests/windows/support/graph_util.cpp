@@ -2,10 +2,10 @@
 
 namespace ovl::testing {
 
-ComRef<IPin> FindPin(IBaseFilter* filter, PIN_DIRECTION direction, int index) {
-  ComRef<IEnumPins> pins;
+ovl::ComPtr<IPin> FindPin(IBaseFilter* filter, PIN_DIRECTION direction, int index) {
+  ovl::ComPtr<IEnumPins> pins;
   if (FAILED(filter->EnumPins(pins.Put()))) return {};
-  ComRef<IPin> pin;
+  ovl::ComPtr<IPin> pin;
   while (pins->Next(1, pin.Put(), nullptr) == S_OK) {
     PIN_DIRECTION found = PINDIR_INPUT;
     if (SUCCEEDED(pin->QueryDirection(&found)) && found == direction && index-- == 0) return pin;
@@ -13,8 +13,8 @@ ComRef<IPin> FindPin(IBaseFilter* filter, PIN_DIRECTION direction, int index) {
   return {};
 }
 
-ComRef<IGraphBuilder> CreateGraphWithoutClock() {
-  ComRef<IGraphBuilder> graph;
+ovl::ComPtr<IGraphBuilder> CreateGraphWithoutClock() {
+  ovl::ComPtr<IGraphBuilder> graph;
   if (FAILED(CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.PutVoid()))) {
     return {};
   }

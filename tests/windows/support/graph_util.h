@@ -4,16 +4,16 @@
 #include <vector>
 
 #include "streaming/base/dshow_platform.h"
-#include "tests/windows/support/com_ref.h"
+#include "persistence/core/com_ptr.h"
 
 namespace ovl::testing {
 
 // The index-th pin of the given direction, or null.
-ComRef<IPin> FindPin(IBaseFilter* filter, PIN_DIRECTION direction, int index = 0);
+ovl::ComPtr<IPin> FindPin(IBaseFilter* filter, PIN_DIRECTION direction, int index = 0);
 
 // A graph manager without a reference clock, so that renderers show samples
 // as they arrive instead of waiting for their presentation time.
-ComRef<IGraphBuilder> CreateGraphWithoutClock();
+ovl::ComPtr<IGraphBuilder> CreateGraphWithoutClock();
 
 // Every event waiting in the graph's queue, as (code, param1) pairs.
 std::vector<std::pair<long, LONG_PTR>> DrainEvents(IMediaEvent* events);

@@ -31,13 +31,13 @@ TEST(AviSplitterSeek, BothFilesMoveAndTheOutputResumesThere) {
   const std::wstring secondFile = StreamFile(L"sync_second.avi", kSecondTag);
   ASSERT_FALSE(mainFile.empty() || secondFile.empty());
   {
-    ComRef<IGraphBuilder> graph = CreateGraphWithoutClock();
+    ovl::ComPtr<IGraphBuilder> graph = CreateGraphWithoutClock();
     CVOvrLyFilter* filter = nullptr;
-    ComRef<IBaseFilter> overlay = MakeOverlayFilter(&filter);
+    ovl::ComPtr<IBaseFilter> overlay = MakeOverlayFilter(&filter);
     ASSERT_TRUE(graph && overlay);
     ASSERT_EQ(S_OK, graph->AddFilter(overlay.Get(), L"Overlay"));
-    ComRef<IPin> mainOut = AddAviSource(graph.Get(), mainFile, L"main");
-    ComRef<IPin> secondOut = AddAviSource(graph.Get(), secondFile, L"second");
+    ovl::ComPtr<IPin> mainOut = AddAviSource(graph.Get(), mainFile, L"main");
+    ovl::ComPtr<IPin> secondOut = AddAviSource(graph.Get(), secondFile, L"second");
     ASSERT_TRUE(mainOut && secondOut);
     ASSERT_EQ(S_OK, graph->ConnectDirect(mainOut.Get(), FindPin(overlay.Get(), PINDIR_INPUT, 0).Get(), nullptr));
     ASSERT_EQ(S_OK, graph->ConnectDirect(secondOut.Get(), FindPin(overlay.Get(), PINDIR_INPUT, 1).Get(), nullptr));

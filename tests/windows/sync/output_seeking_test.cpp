@@ -33,8 +33,8 @@ class OutputSeeking : public ::testing::Test {
 
   ComScope com;
   std::unique_ptr<OverlayRig> rig = std::make_unique<OverlayRig>();
-  ComRef<IMediaSeeking> seeking;
-  ComRef<IMediaPosition> position;
+  ovl::ComPtr<IMediaSeeking> seeking;
+  ovl::ComPtr<IMediaPosition> position;
 };
 
 TEST_F(OutputSeeking, QueriesAnswerForTheMainSourcePositionsGoToBoth) {
@@ -90,10 +90,10 @@ TEST_F(OutputSeeking, MediaPositionAndReconnection) {
   ASSERT_EQ(1u, rig->main->SeekCalls().size());
   EXPECT_EQ(10000000, rig->main->SeekCalls()[0].current);
   EXPECT_TRUE(rig->second->SeekCalls().empty()) << "the second source does not move";
-  ComRef<IPin> pin;
+  ovl::ComPtr<IPin> pin;
   EXPECT_EQ(S_OK, position->QueryInterface(IID_IPin, pin.PutVoid())) << "aggregated into the output pin";
 
-  ComRef<IPin> sourcePin = FindPin(rig->main, PINDIR_OUTPUT);
+  ovl::ComPtr<IPin> sourcePin = FindPin(rig->main, PINDIR_OUTPUT);
   ASSERT_EQ(S_OK, rig->graph->Disconnect(rig->Input(0).Get()));
   ASSERT_EQ(S_OK, rig->graph->Disconnect(sourcePin.Get()));
   ASSERT_EQ(S_OK, rig->graph->ConnectDirect(sourcePin.Get(), rig->Input(0).Get(), nullptr));
@@ -104,7 +104,7 @@ TEST_F(OutputSeeking, MediaPositionAndReconnection) {
   EXPECT_EQ(1u, rig->main->SeekCalls().size() + rig->second->SeekCalls().size());
   EXPECT_EQ(S_OK, position->get_Duration(&length));
 
-  ComRef<IMediaSeeking> again;
+  ovl::ComPtr<IMediaSeeking> again;
   ASSERT_EQ(S_OK, rig->Output()->QueryInterface(IID_IMediaSeeking, again.PutVoid()));
   EXPECT_EQ(S_OK, seeking->GetDuration(&duration));
   EXPECT_EQ(50 * kMainFrame, duration);
@@ -129,7 +129,7 @@ TEST(PositionChange, SamplesArrivingMeanwhileAreDropped) {
       droppedMeanwhile = rig.second->WaitForResults(1, 10000) && rig.main->WaitForResults(1, 10000) &&
                          rig.second->Results()[0] == S_OK && rig.main->Results()[0] == S_OK;
     });
-    ComRef<IMediaSeeking> seeking;
+    ovl::ComPtr<IMediaSeeking> seeking;
     ASSERT_EQ(S_OK, rig.Output()->QueryInterface(IID_IMediaSeeking, seeking.PutVoid()));
     EXPECT_EQ(S_OK, watchdog.Guard("seek", [&] { return SeekTo(seeking.Get(), 0); }));
     EXPECT_TRUE(droppedMeanwhile);

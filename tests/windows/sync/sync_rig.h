@@ -8,7 +8,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/windows/filter/filter_test_support.h"
+#include "tests/windows/support/filter_test_support.h"
 #include "tests/windows/support/graph_util.h"
 #include "tests/windows/support/scripted_source.h"
 
@@ -44,16 +44,16 @@ class OverlayRig {
 
   std::vector<Shown> ShownFrames(std::size_t from = 0) const;
 
-  ComRef<IPin> Input(int index) const { return FindPin(filterBase.Get(), PINDIR_INPUT, index); }
-  ComRef<IPin> Output() const { return FindPin(filterBase.Get(), PINDIR_OUTPUT); }
+  ovl::ComPtr<IPin> Input(int index) const { return FindPin(filterBase.Get(), PINDIR_INPUT, index); }
+  ovl::ComPtr<IPin> Output() const { return FindPin(filterBase.Get(), PINDIR_OUTPUT); }
 
   LONG width;
   LONG height;
-  ComRef<IGraphBuilder> graph;
-  ComRef<IMediaControl> control;
-  ComRef<IMediaSeeking> seeking;  // the graph's
-  ComRef<IMediaEvent> events;
-  ComRef<IBaseFilter> filterBase;
+  ovl::ComPtr<IGraphBuilder> graph;
+  ovl::ComPtr<IMediaControl> control;
+  ovl::ComPtr<IMediaSeeking> seeking;  // the graph's
+  ovl::ComPtr<IMediaEvent> events;
+  ovl::ComPtr<IBaseFilter> filterBase;
   CVOvrLyFilter* filter = nullptr;
   CScriptedSource* main = nullptr;  // references held
   CScriptedSource* second = nullptr;

@@ -1,0 +1,282 @@
+#include "engine/core/frame_compositor.h"
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#if defined(__SSE2__) || defined(_M_X64)
+#include <emmintrin.h>
+#endif
+
+#include "engine/core/blend_arithmetic.h"
+#include "engine/core/layer_pass.h"
+
+namespace ovl {
+namespace {
+
+// Bytes of composite per strip: the strip buffer stays in the per-core L2
+// cache (1 MB here) with room for the layer rows streaming through.
+constexpr std::size_t kStripBytes = 96 * 1024;
+
+// Copies with non-temporal stores: the composite, the output sample and the
+// second picture's surface are written once per frame and not read back by
+// it, so they bypass the cache instead of first reading every destination
+// line into it and then evicting what the strips still need.
+void StreamCopy(std::uint8_t* dst, const std::uint8_t* src, std::size_t bytes) {
+#if defined(__SSE2__) || defined(_M_X64)
+  const std::size_t head = (16 - (reinterpret_cast<std::uintptr_t>(dst) & 15)) & 15;
+  if (bytes < head + 64) {
+    std::memcpy(dst, src, bytes);
+    return;
+  }
+  std::memcpy(dst, src, head);
+  std::size_t i = head;
+  for (; i + 64 <= bytes; i += 64) {
+    const __m128i a = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i));
+    const __m128i b = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 16));
+    const __m128i c = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 32));
+    const __m128i d = _mm_loadu_si128(reinterpret_cast<const __m128i*>(src + i + 48));
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i), a);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 16), b);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 32), c);
+    _mm_stream_si128(reinterpret_cast<__m128i*>(dst + i + 48), d);
+  }
+  std::memcpy(dst + i, src + i, bytes - i);
+#else
+  std::memcpy(dst, src, bytes);
+#endif
+}
+
+// Makes the non-temporal stores visible before the frame is handed on.
+void StreamFence() {
+#if defined(__SSE2__) || defined(_M_X64)
+  _mm_sfence();
+#endif
+}
+
+}  // namespace
+
+HResult FrameCompositor::BuildSurfaces(std::int32_t width, std::int32_t height,
+                                       std::uint32_t bkColor, VideoFormat video1,
+                                       VideoFormat video2) {
+  ReleaseSurfaces();
+  if (width <= 0 || height <= 0) return kInvalidArg;
+  if (!composite_.Resize(width, height) || !background_.Resize(width, 1) ||
+      !blendedBackground_.Resize(width, 1) ||
+      (video2.present && !video2_.Resize(video2.width, video2.height))) {
+    ReleaseSurfaces();
+    return kOutOfMemory;
+  }
+  background_.Fill(bkColor);
+  video1Format_ = video1;
+  if (!SizeStripBuffer()) {
+    ReleaseSurfaces();
+    return kOutOfMemory;
+  }
+  return kOk;
+}
+
+void FrameCompositor::ReleaseSurfaces() {
+  composite_.Release();
+  background_.Release();
+  blendedBackground_.Release();
+  video2_.Release();
+  std::vector<std::uint8_t>().swap(stripStore_);
+  video1Format_ = VideoFormat{};
+}
+
+bool FrameCompositor::SizeStripBuffer() {
+  if (composite_.Empty()) return true;
+  // Zeroed once: row padding in it is never written, so it stays 0 as the
+  // composite's does; 63 spare bytes let the rows start on a cache line.
+  const std::size_t bytes = static_cast<std::size_t>(StripRows()) * composite_.Stride() + 63;
+  if (stripStore_.size() >= bytes) return true;
+  try {
+    std::vector<std::uint8_t>(bytes, 0).swap(stripStore_);
+  } catch (const std::bad_alloc&) {
+    return false;
+  }
+  return true;
+}
+
+std::uint8_t* FrameCompositor::StripBuffer() {
+  const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(stripStore_.data());
+  return stripStore_.data() + ((64 - (start & 63)) & 63);
+}
+
+void FrameCompositor::SetStripRows(std::int32_t rows) {
+  stripRows_ = rows;
+  if (!SizeStripBuffer()) ReleaseSurfaces();  // frames then fail as without surfaces
+}
+
+void FrameCompositor::FillBackground(std::uint32_t colorref) { background_.Fill(colorref); }
+
+std::int32_t FrameCompositor::StripRows() const {
+  if (composite_.Empty()) return 0;
+  const std::size_t rows = stripRows_ > 0 ? static_cast<std::size_t>(stripRows_)
+                                          : std::max<std::size_t>(1, kStripBytes / composite_.Stride());
+  return static_cast<std::int32_t>(std::min<std::size_t>(rows, static_cast<std::size_t>(composite_.Height())));
+}
+
+ConstRgbView FrameCompositor::PictureOf(const OverlaySettings& settings, std::uint32_t layerType,
+                                        ConstRgbView video1) const {
+  switch (layerType) {
+    case LAYERTYPE_BACKGROUND: {
+      if (background_.Empty()) return ConstRgbView();
+      // The one stored row stands for every row of a frame-sized picture.
+      RgbView row{const_cast<std::uint8_t*>(background_.Data()), background_.Width(), composite_.Height(), 0};
+      return ConstRgbView(row);
+    }
+    case LAYERTYPE_VIDEO1: return video1;
+    case LAYERTYPE_VIDEO2: return video2_.View();
+    case LAYERTYPE_OVERLAYIMAGE: return settings.OverlayImage.RgbPixels();
+    default: return ConstRgbView();
+  }
+}
+
+void FrameCompositor::DrawPosition(const OverlaySettings& settings, int position,
+                                   ConstRgbView video1) {
+  const LayerSettings& layer = settings.Layers[position];
+  const ConstRgbView picture = PictureOf(settings, layer.LayerType, video1);
+  RgbView out = composite_.View();
+  LayerPlan plan = PlanLayer(out.width, out.height, picture, layer, layer.LayerType == LAYERTYPE_BACKGROUND);
+  DrawLayerRows(out, plan, 0, out.height, *kernels_);
+}
+
+// The background is one colour, so over black its opacity blend is one
+// colour too and its mask blend depends on the mask value alone: the layer
+// becomes a copy of a precomputed row, or a table lookup, with the same
+// bytes. (A strip that this layer is drawn on starts from black: it is the
+// lowest layer drawn, and a layer replacing the whole strip would be drawn
+// instead of it, never beneath it.)
+void FrameCompositor::PlanOverBlack(LayerPlan& plan) {
+  const std::uint8_t* colour = background_.Data();  // blue, green, red
+  if (plan.op == LayerPlan::Op::Opacity) {
+    const std::uint32_t weight = OpacityLayerWeight(plan.level);
+    const std::uint32_t blended = (std::uint32_t{OpacityBlend(0, colour[0], weight)} << 16) |
+                                  (std::uint32_t{OpacityBlend(0, colour[1], weight)} << 8) |
+                                  OpacityBlend(0, colour[2], weight);
+    blendedBackground_.Fill(blended);
+    plan.picture = ConstRgbView(RgbView{blendedBackground_.Data(), plan.picture.width, plan.picture.height, 0});
+    plan.op = LayerPlan::Op::Copy;
+  } else if (plan.op == LayerPlan::Op::Mask) {
+    for (int c = 0; c < 3; ++c) {
+      for (int m = 0; m < 256; ++m) maskTable_[256 * c + m] = MaskBlend(0, colour[c], static_cast<std::uint8_t>(m));
+    }
+    plan.maskTable = maskTable_;
+  }
+}
+
+HResult FrameCompositor::ComposeFrame(const OverlaySettings& settings, const std::uint8_t* video1,
+                                      std::size_t video1Bytes, const std::uint8_t* heldVideo2,
+                                      std::size_t video2Bytes, std::uint8_t* output,
+                                      std::size_t outputBytes) {
+  if (composite_.Empty() || !video1Format_.present || video1 == nullptr) return kFail;
+  const ConstRgbView video1View(video1, video1Format_.width, video1Format_.height);
+  if (video1Bytes < video1View.stride * static_cast<std::size_t>(video1View.height)) return kFail;
+  const bool held = heldVideo2 != nullptr;
+  if (held && (video2_.Empty() || video2Bytes < video2_.SizeBytes())) return kFail;
+
+  const RgbView out = composite_.View();
+  const std::int32_t width = out.width;
+  const std::int32_t height = out.height;
+  LayerPlan plans[kLayerCount];
+  int video2Position = -1;
+  for (int position = 0; position < kLayerCount; ++position) {
+    const LayerSettings& layer = settings.Layers[position];
+    ConstRgbView picture = PictureOf(settings, layer.LayerType, video1View);
+    // The held picture is the surface's new content: draw from it directly
+    // while the surface copy streams past the cache.
+    if (held && layer.LayerType == LAYERTYPE_VIDEO2) {
+      picture = ConstRgbView(heldVideo2, video2_.Width(), video2_.Height());
+    }
+    plans[position] = PlanLayer(width, height, picture, layer, layer.LayerType == LAYERTYPE_BACKGROUND);
+    if (layer.LayerType == LAYERTYPE_VIDEO2 && plans[position].op != LayerPlan::Op::Skip) {
+      video2Position = position;
+    }
+  }
+  // On frames that clear the composite, the lowest layer drawn lies on black.
+  if (held) {
+    for (int position = 0; position < kLayerCount; ++position) {
+      if (plans[position].op == LayerPlan::Op::Skip) continue;
+      if (settings.Layers[position].LayerType == LAYERTYPE_BACKGROUND) {
+        PlanOverBlack(plans[position]);
+      }
+      break;
+    }
+  }
+  // A short output buffer fails the frame, but only after the layers are
+  // drawn: the composite still moves on.
+  const bool deliver = output != nullptr && outputBytes >= composite_.SizeBytes();
+
+  // The second picture is copied into its surface as the strips need it:
+  // `video2Rows` rows from its bottom (the start of the buffer) are done.
+  std::int32_t video2Rows = 0;
+  auto copyVideo2Rows = [&](std::int32_t upTo) {
+    if (upTo <= video2Rows) return;
+    const std::size_t stride = video2_.Stride();
+    const std::size_t first = static_cast<std::size_t>(video2Rows) * stride;
+    StreamCopy(video2_.Data() + first, heldVideo2 + first, static_cast<std::size_t>(upTo - video2Rows) * stride);
+    video2Rows = upTo;
+  };
+
+  // Strips go from the bottom of the frame up, so every buffer is walked in
+  // ascending memory order. Each strip is composed in the strip buffer,
+  // which stays in cache from strip to strip; the composite and the output
+  // are only written, with whole-line streaming stores.
+  const std::int32_t stripRows = StripRows();
+  const std::size_t stride = out.stride;
+  std::uint8_t* const strip = StripBuffer();
+  for (std::int32_t y1 = height; y1 > 0; y1 -= stripRows) {
+    const std::int32_t y0 = std::max(0, y1 - stripRows);
+    // Layers beneath the topmost one that replaces every byte of the strip
+    // cannot show, and neither can the black clear or the previous frame.
+    // A keyed layer does so where none of its pixels there has the key (a
+    // scan of rows it reads next anyway), and then draws as a copy.
+    int first = -1;
+    bool firstUnkeyed = false;
+    for (int position = kLayerCount - 1; position >= 0; --position) {
+      const LayerPlan& plan = plans[position];
+      if (plan.CoversRows(width, y0, y1) ||
+          (plan.CoversRowsUnlessKeyed(width, y0, y1) && !AnyKeyInRows(plan, y0, y1, *kernels_))) {
+        first = position;
+        firstUnkeyed = plan.op == LayerPlan::Op::ColorKey;
+        break;
+      }
+    }
+    // Rows y0..y1-1 from the top are one block in the bottom-up buffers,
+    // laid out in the strip buffer as in the composite (padding stays 0).
+    const std::size_t blockOffset = static_cast<std::size_t>(height - y1) * stride;
+    const std::size_t blockBytes = static_cast<std::size_t>(y1 - y0) * stride;
+    const RgbView stripView{strip, width, y1, stride};  // row y at strip + (y1 - 1 - y) * stride
+    if (first < 0) {
+      if (held) {
+        std::memset(strip, 0, blockBytes);
+      } else {
+        std::memcpy(strip, out.bits + blockOffset, blockBytes);
+      }
+    }
+    if (held && video2Position >= 0) {
+      // Picture rows from the top y0 - top .. are drawn: all rows below
+      // that one go to the surface now, while they are in cache.
+      const LayerPlan& plan = plans[video2Position];
+      copyVideo2Rows(video2_.Height() - std::clamp(y0 - plan.top, 0, video2_.Height()));
+    }
+    for (int position = std::max(first, 0); position < kLayerCount; ++position) {
+      if (position == first && firstUnkeyed) {
+        LayerPlan opaque = plans[position];
+        opaque.op = LayerPlan::Op::Copy;
+        DrawLayerRows(stripView, opaque, y0, y1, *kernels_);
+      } else {
+        DrawLayerRows(stripView, plans[position], y0, y1, *kernels_);
+      }
+    }
+    StreamCopy(out.bits + blockOffset, strip, blockBytes);
+    if (deliver) StreamCopy(output + blockOffset, strip, blockBytes);
+  }
+  if (held) copyVideo2Rows(video2_.Height());
+  StreamFence();
+  return deliver ? kOk : kFail;
+}
+
+}  // namespace ovl

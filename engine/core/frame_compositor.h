@@ -1,0 +1,90 @@
+#pragma once
+// The drawing surfaces of one filter and the composition of one frame.
+//
+// The composite persists between frames: pixels that no layer covers keep the
+// previous frame's bytes; it is cleared to black only on frames that bring a
+// second-input picture. The main input's picture is read straight from the
+// sample buffer; the second input's picture is copied into its own surface,
+// which keeps the last picture when no new one arrives. Buffers are sized when
+// the surfaces are built, never per frame.
+//
+// A frame is composed in horizontal strips of a few rows, in a strip buffer
+// that stays in cache: the strip's clear (or the previous frame's rows), its
+// four layers, then one copy into the composite and one into the output,
+// instead of streaming the whole composite through memory once per layer.
+// The second picture's surface is refreshed strip by strip too. The
+// background surface is one colour, so it is kept as one row that stands
+// for every frame row.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+#include "engine/core/layer_pass.h"
+#include "engine/core/overlay_settings.h"
+#include "engine/core/pass_kernels.h"
+#include "engine/core/pixel_image.h"
+
+namespace ovl {
+
+struct VideoFormat {
+  std::int32_t width = 0;
+  std::int32_t height = 0;
+  bool present = false;  // the input was connected when the surfaces were built
+};
+
+class FrameCompositor {
+ public:
+  explicit FrameCompositor(const PassKernels& kernels = BestPassKernels()) : kernels_(&kernels) {}
+
+  // Built when the output connects: composite and background surfaces of the
+  // frame size (background filled with `bkColor`), and a video surface for
+  // each input connected at that time. kOutOfMemory leaves no surfaces.
+  HResult BuildSurfaces(std::int32_t width, std::int32_t height, std::uint32_t bkColor,
+                        VideoFormat video1, VideoFormat video2);
+  void ReleaseSurfaces();
+  bool HasOutputSurface() const { return !composite_.Empty(); }
+
+  // Refills the background surface, when it exists.
+  void FillBackground(std::uint32_t colorref);
+
+  // One frame: takes the main picture from `video1` and, when `heldVideo2`
+  // is given, clears the composite to black and refreshes the second video
+  // surface from it; draws the layers at positions 0..3; copies the finished
+  // composite into `output`. kFail when a surface is missing or a buffer is
+  // shorter than its picture; layers already drawn stay drawn.
+  HResult ComposeFrame(const OverlaySettings& settings, const std::uint8_t* video1,
+                       std::size_t video1Bytes, const std::uint8_t* heldVideo2,
+                       std::size_t video2Bytes, std::uint8_t* output, std::size_t outputBytes);
+
+  // Draws the layer at one position over the composite (skipped when its
+  // picture is absent).
+  void DrawPosition(const OverlaySettings& settings, int position, ConstRgbView video1);
+
+  ConstRgbView Composite() const { return composite_.View(); }
+  // Rows per strip for the current frame size; `rows` > 0 fixes it (tests
+  // use it to put strip boundaries anywhere), 0 restores the default.
+  std::int32_t StripRows() const;
+  void SetStripRows(std::int32_t rows);
+  std::size_t CompositeBytes() const { return composite_.SizeBytes(); }
+  const PassKernels& Kernels() const { return *kernels_; }
+  void SetKernels(const PassKernels& kernels) { kernels_ = &kernels; }
+
+ private:
+  ConstRgbView PictureOf(const OverlaySettings& settings, std::uint32_t layerType,
+                         ConstRgbView video1) const;
+  bool SizeStripBuffer();
+  void PlanOverBlack(LayerPlan& plan);
+  std::uint8_t* StripBuffer();
+
+  const PassKernels* kernels_;
+  RgbImage composite_;
+  RgbImage background_;  // one row of the background colour
+  RgbImage blendedBackground_;  // one row: the background blended over black
+  std::uint8_t maskTable_[3 * 256] = {};  // the background masked over black
+  RgbImage video2_;
+  VideoFormat video1Format_;
+  std::int32_t stripRows_ = 0;
+  std::vector<std::uint8_t> stripStore_;  // one strip being composed
+};
+
+}  // namespace ovl

@@ -1,0 +1,107 @@
+#pragma once
+// The filter's settings: the layer table plus the filter-wide values, with the
+// accessor rules every control path shares (automation, property page,
+// persistence). Effects that need the platform (GDI regions, the background
+// brush, the output size and reconnection, pin state, the filter lock) go
+// through SettingsHost, which the filter implements.
+#include <cstdint>
+
+#include "engine/core/layer_settings.h"
+
+namespace ovl {
+
+class SettingsHost {
+ public:
+  virtual ~SettingsHost() = default;
+
+  // The filter lock, also held by the compositor for a whole frame.
+  virtual void LockFilter() {}
+  virtual void UnlockFilter() {}
+
+  // Deletes the record's region handle and builds a new one (with its pixel
+  // coverage) from the record's Region, rectangle and position. Returns
+  // kOutOfMemory when a shape was asked for and none could be built.
+  virtual HResult RebuildRegion(LayerSettings& layer);
+
+  // A new background colour is stored: replace the brush and refill the
+  // background surface if it exists. kOutOfMemory when no brush can be made.
+  virtual HResult BackgroundColorChanged(std::uint32_t /*colorref*/) { return kOk; }
+
+  // OutputSizeType, OutputWidth or OutputHeight changed, or the settings
+  // were reset: recompute the composite size (and reconnect if it changes).
+  virtual void OutputSizeSettingsChanged() {}
+
+  // Pin state for the active-layer rules; index 0 is the main input.
+  virtual bool InputPinExists(int /*index*/) const { return false; }
+  virtual bool InputPinConnected(int /*index*/) const { return false; }
+};
+
+struct OverlaySettings {
+  LayerTable Layers;
+  std::uint32_t BkLayerColor = 0;
+  char OverlayImageFileName[kFileNameBytes] = {};
+  LoadedPicture OverlayImage;
+  std::uint32_t OutputSizeType = OUTPUTSIZETYPE_AUTO;
+  std::int32_t OutputWidth = 0;
+  std::int32_t OutputHeight = 0;
+  std::uint32_t CompositeWidth = 0;  // derived, never stored
+  std::uint32_t CompositeHeight = 0;
+  std::uint16_t CompositeBitCount = 0;
+};
+
+// Accessors with the shared semantics: unknown layer types give kInvalidArg,
+// null results kPointer, flags travel as automation booleans.
+class SettingsAccess {
+ public:
+  SettingsAccess(OverlaySettings& settings, SettingsHost& host) : s_(settings), host_(host) {}
+
+  // Fields that only store (any 32-bit value).
+  using Int32Field = std::int32_t LayerSettings::*;
+  using UInt32Field = std::uint32_t LayerSettings::*;
+  HResult GetField(std::uint32_t layerType, Int32Field field, std::int32_t* value) const;
+  HResult PutField(std::uint32_t layerType, Int32Field field, std::int32_t value);
+  HResult GetTransparentColor(std::uint32_t layerType, std::uint32_t* value) const;
+  HResult PutTransparentColor(std::uint32_t layerType, std::uint32_t value);
+
+  // EnableMaskBitmap, EnableOpacity, EnableTransparency.
+  HResult GetFlag(std::uint32_t layerType, UInt32Field flag, VariantBool* value) const;
+  HResult PutFlag(std::uint32_t layerType, UInt32Field flag, VariantBool value);
+
+  HResult GetOpacity(std::uint32_t layerType, std::int32_t* value) const;
+  HResult PutOpacity(std::uint32_t layerType, std::int32_t value);
+
+  HResult GetRegion(std::uint32_t layerType, std::uint32_t* value) const;
+  HResult PutRegion(std::uint32_t layerType, std::uint32_t region);
+  HResult GetXPos(std::uint32_t layerType, std::int32_t* value) const;
+  HResult PutXPos(std::uint32_t layerType, std::int32_t value);
+  HResult GetYPos(std::uint32_t layerType, std::int32_t* value) const;
+  HResult PutYPos(std::uint32_t layerType, std::int32_t value);
+
+  HResult GetLayerOrder(std::uint32_t layerType, std::int32_t* position) const;
+  HResult PutLayerOrder(std::uint32_t layerType, std::int32_t position);
+
+  HResult GetBkLayerColor(std::uint32_t* value) const;
+  HResult PutBkLayerColor(std::uint32_t value);
+
+  HResult GetOutputSizeType(std::uint32_t* value) const;
+  HResult PutOutputSizeType(std::uint32_t value);
+  HResult GetOutputWidth(std::int32_t* value) const;
+  HResult PutOutputWidth(std::int32_t value);
+  HResult GetOutputHeight(std::int32_t* value) const;
+  HResult PutOutputHeight(std::int32_t value);
+
+  HResult ResetToDefaultsEx(std::uint32_t apiLevel);
+
+  HResult GetActiveLayersCount(std::int32_t* count) const;
+  HResult GetIsLayerActive(std::uint32_t layerType, VariantBool* active) const;
+
+ private:
+  class Locked;
+  HResult PutPosition(std::uint32_t layerType, std::int32_t LayerSettings::*field, std::int32_t value);
+  HResult PutOutputDimension(std::int32_t OverlaySettings::*field, std::int32_t value);
+
+  OverlaySettings& s_;
+  SettingsHost& host_;
+};
+
+}  // namespace ovl
