@@ -56,7 +56,8 @@ class CRKBstr {
   BSTR m_b;
 };
 
-// Owns one COM reference.
+// Owns one COM reference. The library itself uses ovl::ComPtr; this older
+// form remains only for its one caller outside the library and goes with it.
 template <class T>
 class CRKComPtr {
  public:
