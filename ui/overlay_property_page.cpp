@@ -298,7 +298,7 @@ INT_PTR CVOvLyProperties::OnReceiveMessage(HWND window, UINT message, WPARAM wPa
       return 0;
     case WM_HELP:
       ovl::ui::OpenHelp(m_szFilterName);
-      return TRUE;
+      return MessageResult(window, TRUE);
     case WM_COMMAND:
       if (m_bActive) OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
       return 0;

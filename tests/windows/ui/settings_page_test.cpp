@@ -478,7 +478,7 @@ TEST_F(SettingsPageTest, HoverHelpNamesTheControlUnderTheMouseInBlue) {
 TEST_F(SettingsPageTest, F1AndHelpSayWhenNoHelpIsFound) {
   Open();
   HELPINFO info = {sizeof(info), HELPINFO_WINDOW, IDC_OPACITY, page->Control(IDC_OPACITY), 0, {0, 0}};
-  SendMessageW(page->Window(), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(TRUE, SendMessageW(page->Window(), WM_HELP, 0, reinterpret_cast<LPARAM>(&info)));
   ASSERT_FALSE(modal.messages.empty());
   EXPECT_EQ("Can't find help file.", modal.messages.back().text);
   EXPECT_EQ("TERN Video Overlay Filter (2.0)", modal.messages.back().caption) << "the filter's display name";
