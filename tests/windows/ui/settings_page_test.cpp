@@ -273,6 +273,19 @@ TEST_F(SettingsPageTest, OutputSizeGoesToTheFilterAtOnceAndCancelTakesItBack) {
   EXPECT_EQ(640, width);
 }
 
+TEST_F(SettingsPageTest, AShownPageWithoutItsFilterIgnoresInput) {
+  Open();
+  page->Disconnect();
+  page->SelectCombo(IDC_OUTPUT_SIZE_TYPE, ::OUTPUTSIZETYPE_CUSTOM);
+  page->Type(IDC_OUTPUT_WIDTH, "100");
+  page->Click(IDC_SEND_FRONT);
+  ::OutputSizeTypeConstants type = ::OUTPUTSIZETYPE_CUSTOM;
+  overlay->get_OutputSizeType(&type);
+  EXPECT_EQ(::OUTPUTSIZETYPE_AUTO, type);
+  EXPECT_EQ(S_FALSE, (*page)->IsPageDirty());
+  PumpUntil([] { return false; }, 250);  // the input check finds no filter either
+}
+
 TEST_F(SettingsPageTest, ApplyIsTheNewUndoPointAndCommitsTheSettings) {
   Open();
   page->SelectCombo(IDC_OUTPUT_SIZE_TYPE, ::OUTPUTSIZETYPE_CUSTOM);
