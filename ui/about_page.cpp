@@ -1,9 +1,10 @@
 #include "ui/about_page.h"
 
+#include "ui/resource_ids.h"
+
 CUnknown* CALLBACK CAboutProperties::CreateInstance(LPUNKNOWN outer, HRESULT* phr) {
   return CreatePage<CAboutProperties>(outer, phr);
 }
 
-// The About dialog measures 177 x 99 dialog units.
 CAboutProperties::CAboutProperties(LPUNKNOWN outer)
-    : CPropertyPageBase(TEXT("About page"), outer, L"About", SIZE{177, 99}) {}
+    : CBasePropertyPage(TEXT("About page"), outer, IDD_ABOUT_PAGE, IDS_ABOUT_PAGE_TITLE) {}

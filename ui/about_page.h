@@ -1,9 +1,8 @@
 #pragma once
-// CAboutProperties: the About page shown next to the settings page. For now
-// the page frame only: title and size; the About dialog takes its place later.
+// CAboutProperties: the About page shown next to the settings page.
 #include "ui/property_page_base.h"
 
-class CAboutProperties : public CPropertyPageBase {
+class CAboutProperties : public CBasePropertyPage {
  public:
   // Creation function of the module's class table.
   static CUnknown* CALLBACK CreateInstance(LPUNKNOWN outer, HRESULT* phr);
