@@ -28,7 +28,7 @@ class PageFramework : public ::testing::Test {
     RemoveSavedSettings();
     EXPECT_TRUE(NoLiveObjects());
   }
-  ComScope com;
+  ComApartment com;
   ModalRecorder modal;
   HWND frame = nullptr;
   ovl::ComPtr<IUnknown> filter;

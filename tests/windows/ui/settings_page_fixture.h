@@ -74,7 +74,7 @@ class SettingsPageTest : public ::testing::Test {
     return text;
   }
 
-  ComScope com;
+  ComApartment com;
   ModalRecorder modal;
   HWND frame = nullptr;
   ovl::ComPtr<IUnknown> filter;
