@@ -1,13 +1,14 @@
 #include "ui/help_launch.h"
 
 #include <windows.h>
+#include <htmlhelp.h>
 
 #include <cstring>
 #include <string>
 
 #include "streaming/base/module_state.h"
 #include "ui/help_links.h"
-#include "ui/help_modal_calls.h"
+#include "ui/modal_seam.h"
 #include "ui/help_names.h"
 #include "ui/help_path.h"
 
@@ -26,12 +27,13 @@ bool TooShortToShow(const std::string& path) { return path.size() < 4; }
 
 bool OpenInShell(const std::string& target) {
   if (TooShortToShow(target)) return true;
-  return ShellOpen(target.c_str()) > 32;
+  const auto result = reinterpret_cast<INT_PTR>(ShellExecuteCall(nullptr, "open", target.c_str(), nullptr, "", SW_SHOW));
+  return result > 32;
 }
 
 void ShowTopic(const std::string& topic) {
   // A missing HTML Help control shows nothing; help still counts as shown.
-  if (!TooShortToShow(topic)) ShowHtmlHelp(topic.c_str());
+  if (!TooShortToShow(topic)) HtmlHelpCall(GetDesktopWindow(), topic.c_str(), HH_DISPLAY_TOPIC, 0);
 }
 
 // Drive and directory of this module's file, ending in "\".
@@ -50,7 +52,7 @@ struct LocalHelp {
   std::string topic;  // ::/Filters/<name>.htm inside the help file
   const char* helpFile;
 
-  LocalHelp(const std::string& displayName, int family)
+  LocalHelp(const std::string& displayName, unsigned family)
       : pageA("Filters\\" + LocalPageName(displayName) + ".htm"),
         pageB("Filters\\" + LocalPageName(displayName) + "_UI.htm"),
         topic("::/Filters/" + LocalPageName(displayName) + ".htm"),
@@ -74,7 +76,7 @@ struct LocalHelp {
 
 }  // namespace
 
-int LaunchHelp(const char* displayName, int family) {
+int LaunchHelp(const char* displayName, unsigned family) {
   if (displayName == nullptr || *displayName == '\0') return -3;
   const size_t length = strnlen(displayName, kLongestName + 1);
   std::string name(displayName, length);
@@ -101,14 +103,8 @@ int LaunchHelp(const char* displayName, int family) {
 
   const std::string text = "The following help files were not found in the help path(s): \n\n- ...\\" + help.pageA +
                            "\n- ...\\" + help.pageB + "\n- ...\\" + help.helpFile + "\n";
-  ShowMessage(text.c_str(), name.c_str());
+  ShowMessageBox(nullptr, text.c_str(), name.c_str(), MB_OK);
   return -1;
-}
-
-bool OpenHelpOrComplain(const char* displayName, int family) {
-  if (LaunchHelp(displayName, family) == 0) return true;
-  ShowMessage("Can't find help file.", displayName != nullptr ? displayName : "");
-  return false;
 }
 
 }  // namespace ovl::ui

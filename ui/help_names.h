@@ -9,8 +9,8 @@ namespace ovl::ui {
 
 // Display names of the transform family carry an " MF " marker that their
 // help pages leave out.
-inline constexpr int kFilterFamily = 0;
-inline constexpr int kTransformFamily = 1;
+inline constexpr unsigned kFilterFamily = 0;
+inline constexpr unsigned kTransformFamily = 1;
 
 // "TERN Video Overlay Filter (2.0)" -> "TERNVideoOverlayFilter2.0"
 std::string LocalPageName(const std::string& displayName);

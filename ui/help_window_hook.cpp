@@ -1,4 +1,7 @@
-#include "ui/help_window_hook.h"
+// The help-window hook: while a page is shown, F1 anywhere in the property
+// frame must open the filter's help, so the page subclasses the frame window
+// (its dialog's parent) and answers the frame's WM_HELP.
+#include <windows.h>
 
 #include <algorithm>
 #include <cstring>
@@ -6,6 +9,7 @@
 #include <vector>
 
 #include "ui/help_launch.h"
+#include "ui/modal_seam.h"
 
 namespace ovl::ui {
 namespace {
@@ -18,7 +22,7 @@ struct HookRecord {
   HWND page;
   WNDPROC previousProc;
   LONG_PTR previousUserData;
-  int family;
+  unsigned family;
 };
 
 constexpr char kTag[4] = {'T', 'E', 'R', 'N'};
@@ -77,7 +81,9 @@ LRESULT CALLBACK HelpHookProc(HWND frame, UINT message, WPARAM wParam, LPARAM lP
   HookRecord* record = RecordOf(frame);
   if (record == nullptr) return DefWindowProcW(frame, message, wParam, lParam);
   if (message == WM_HELP) {
-    OpenHelpOrComplain(record->displayName, record->family);
+    if (LaunchHelp(record->displayName, record->family) != 0) {
+      ShowMessageBox(nullptr, "Can't find help file.", record->displayName, MB_OK);
+    }
     return TRUE;
   }
   const WNDPROC previous = record->previousProc;
@@ -88,7 +94,7 @@ LRESULT CALLBACK HelpHookProc(HWND frame, UINT message, WPARAM wParam, LPARAM lP
 
 }  // namespace
 
-HRESULT InstallHelpHook(HWND page, const char* displayName, int family) {
+HRESULT InstallHelpHook(HWND page, const char* displayName, unsigned family) {
   const HWND frame = page != nullptr ? GetParent(page) : nullptr;
   if (frame == nullptr) return E_INVALIDARG;
   if (RecordOf(frame) != nullptr) return S_FALSE;

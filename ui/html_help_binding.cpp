@@ -1,9 +1,12 @@
-#include "ui/html_help_binding.h"
-
+// The binding to the HTML Help control: HtmlHelpA is taken from the control
+// on first use. Systems without the control show no HTML Help, and the
+// failure to load it is remembered for the life of the process.
 #include <windows.h>
 #include <htmlhelp.h>
 
 #include <string>
+
+#include "ui/modal_seam.h"
 
 namespace ovl::ui {
 namespace {
@@ -50,10 +53,9 @@ HtmlHelpProc Bind() {
 
 }  // namespace
 
-bool DisplayHtmlHelpTopic(const char* topic) {
+HWND PlatformHtmlHelp(HWND owner, const char* file, UINT command, DWORD_PTR data) {
   const HtmlHelpProc htmlHelp = Bind();
-  if (htmlHelp == nullptr) return false;
-  return htmlHelp(GetDesktopWindow(), topic, HH_DISPLAY_TOPIC, 0) != nullptr;
+  return htmlHelp != nullptr ? htmlHelp(owner, file, command, data) : nullptr;
 }
 
 }  // namespace ovl::ui
