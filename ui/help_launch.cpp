@@ -7,7 +7,7 @@
 #include <string>
 
 #include "streaming/base/module_state.h"
-#include "ui/help_links.h"
+#include "ui/product_texts.h"
 #include "ui/modal_seam.h"
 #include "ui/help_names.h"
 #include "ui/help_path.h"
@@ -86,7 +86,7 @@ int LaunchHelp(const char* displayName, unsigned family) {
   if (length <= kLongestName) {
     const char* section = family == kTransformFamily ? "/multimedia/transforms/" : "/multimedia/filters/";
     const std::string address =
-        std::string(kOnlineHelpSite) + "/help/sdk/" + "v23" + section + OnlinePageName(name) + ".html";
+        std::string(OVL_ONLINE_HELP_SITE) + "/help/sdk/" + "v23" + section + OnlinePageName(name) + ".html";
     // Offline or without a browser the shell refuses: fall through to local help.
     if (OpenInShell(address)) return 0;
   }

@@ -1,9 +1,10 @@
 #include "ui/overlay_property_page.h"
 
+#include "ui/resource_ids.h"
+
 CUnknown* CALLBACK CVOvLyProperties::CreateInstance(LPUNKNOWN outer, HRESULT* phr) {
   return CreatePage<CVOvLyProperties>(outer, phr);
 }
 
-// The settings dialog measures 379 x 274 dialog units.
 CVOvLyProperties::CVOvLyProperties(LPUNKNOWN outer)
-    : CPropertyPageBase(TEXT("Overlay property page"), outer, L"OverLay Settings", SIZE{379, 274}) {}
+    : CBasePropertyPage(TEXT("Overlay property page"), outer, IDD_OVERLAY_PAGE, IDS_OVERLAY_PAGE_TITLE) {}

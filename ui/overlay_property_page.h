@@ -1,10 +1,9 @@
 #pragma once
 // CVOvLyProperties: the page on which a user edits the overlay settings of one
-// filter. For now the page frame only: title and size; the settings dialog
-// takes its place later.
+// filter.
 #include "ui/property_page_base.h"
 
-class CVOvLyProperties : public CPropertyPageBase {
+class CVOvLyProperties : public CBasePropertyPage {
  public:
   // Creation function of the module's class table.
   static CUnknown* CALLBACK CreateInstance(LPUNKNOWN outer, HRESULT* phr);
