@@ -74,7 +74,7 @@ TEST_F(PageFramework, TheDialogLivesInsideTheFrameFromActivateToDeactivate) {
   ASSERT_NE(nullptr, window);
   EXPECT_EQ(frame, GetParent(window));
   EXPECT_TRUE(GetWindowLongW(window, GWL_STYLE) & WS_CHILD);
-  EXPECT_FALSE(IsWindowVisible(window)) << "hidden until the frame shows it";
+  EXPECT_FALSE(GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) << "hidden until the frame shows it";
   EXPECT_NE(nullptr, GetDlgItem(window, IDC_LAYER_LIST)) << "the controls come from dialog resource 3";
   RECT placed{};
   GetWindowRect(window, &placed);
@@ -83,7 +83,7 @@ TEST_F(PageFramework, TheDialogLivesInsideTheFrameFromActivateToDeactivate) {
   EXPECT_EQ(6, placed.top);
 
   EXPECT_EQ(S_OK, page->Show(SW_SHOW));
-  EXPECT_TRUE(IsWindowVisible(window));
+  EXPECT_TRUE(GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE);
   RECT moved = {20, 30, 420, 330};
   EXPECT_EQ(S_OK, page->Move(&moved));
   GetWindowRect(window, &placed);
@@ -113,13 +113,17 @@ TEST_F(PageFramework, TheSettingsPageEditsOneFilterAndHoldsItWhileConnected) {
   IUnknown* two[] = {filter.Get(), filter.Get()};
   EXPECT_EQ(E_INVALIDARG, page->SetObjects(2, two));
 
+  auto references = [this] {
+    filter->AddRef();
+    return filter->Release();
+  };
+  const ULONG alone = references();
   IUnknown* objects[] = {filter.Get()};
   ASSERT_EQ(S_OK, page->SetObjects(1, objects));
-  filter->AddRef();
-  const ULONG held = filter->Release();
+  EXPECT_GT(references(), alone);
   EXPECT_EQ(S_OK, page->SetObjects(0, nullptr));
-  filter->AddRef();
-  EXPECT_EQ(held - 1, filter->Release()) << "disconnecting lets the filter go";
+  EXPECT_EQ(alone, references()) << "disconnecting lets the filter go";
+  EXPECT_EQ(S_OK, page->SetObjects(0, nullptr)) << "nothing to let go";
 
   // Without a filter the page stays empty but the frame can still show it.
   RECT rect = {0, 0, 600, 480};

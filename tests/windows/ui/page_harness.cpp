@@ -83,11 +83,10 @@ HWND CreateFrameWindow(int width, int height) {
   frameClass.hbrBackground = GetSysColorBrush(COLOR_BTNFACE);
   frameClass.lpszClassName = kClass;
   RegisterClassW(&frameClass);  // fails harmlessly when already registered
-  RECT rect = {0, 0, width, height};
-  AdjustWindowRect(&rect, WS_OVERLAPPEDWINDOW, FALSE);
-  return CreateWindowExW(WS_EX_CONTROLPARENT, kClass, L"Property frame stand-in", WS_OVERLAPPEDWINDOW | WS_VISIBLE,
-                         20, 20, rect.right - rect.left, rect.bottom - rect.top, nullptr, nullptr,
-                         GetModuleHandleW(nullptr), nullptr);
+  // Hidden unless a test shows it: Wine hides a shown top-level window only
+  // after a wait for a window manager, which the test display lacks.
+  return CreateWindowExW(WS_EX_CONTROLPARENT, kClass, L"Property frame stand-in", WS_POPUP, 20, 20, width, height,
+                         nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
 }
 
 void PumpPending() {

@@ -72,7 +72,7 @@ ovl::ComPtr<IUnknown> CreateThroughFactory(REFCLSID clsid);
 // tests start and end without it.
 void RemoveSavedSettings();
 
-// A plain top-level window standing in for the property frame.
+// A plain top-level window standing in for the property frame (hidden).
 HWND CreateFrameWindow(int width, int height);
 
 // Dispatches this thread's messages until `done` holds or `timeoutMs` passes.
