@@ -13,3 +13,8 @@ ovl_expose(ovl_win_about_help_tests tests/windows/ui)
 target_link_libraries(ovl_win_about_help_tests PRIVATE ovl_server ovl_ui ovl_ui_resources
   ovl_win_filter_test_support shell32 windowscodecs)
 ovl_install_help_page(ovl_win_about_help_tests)
+
+# ovlcompose --edit-settings, driven from outside as a user would.
+target_sources(ovl_win_about_help_tests PRIVATE edit_settings_frame_test.cpp)
+add_dependencies(ovl_win_about_help_tests ovlcompose)
+set_tests_properties(ovl_win_about_help_tests PROPERTIES ENVIRONMENT "OVL_COMPOSER=$<TARGET_FILE:ovlcompose>")
