@@ -5,6 +5,7 @@
 
 #include <dshow.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -14,6 +15,7 @@
 #include "tests/windows/ui/help_call_recorder.h"
 #include "tests/windows/ui/help_test_files.h"
 #include "tests/windows/ui/page_harness.h"
+#include "tests/windows/ui/window_picture.h"
 #include "ui/product_texts.h"
 #include "ui/resource_ids.h"
 
@@ -83,6 +85,13 @@ class ClassName {
   std::wstring old_;
   bool had_ = false;
 };
+
+std::wstring ProgramFolderW() {
+  wchar_t path[MAX_PATH] = L"";
+  GetModuleFileNameW(nullptr, path, MAX_PATH);
+  std::wstring folder(path);
+  return folder.substr(0, folder.find_last_of(L"\\/") + 1);
+}
 
 std::string LinkAddressFor(const std::string& linkName) {
   return std::string(OVL_MAKER_PAGE_URL) + "?utm_source=" + OVL_PRODUCT_TAG +
@@ -242,6 +251,48 @@ TEST_F(AboutPage, OneHookPerFrameAndTheFramesOwnDataKept) {
   calls.Clear();
   SendMessageW(frame, WM_HELP, 0, reinterpret_cast<LPARAM>(&help));
   EXPECT_EQ(1u, calls.Lines("shell").size());
+}
+
+// Counts the pixels of `picture` inside `control` (page client coordinates)
+// for which `wanted` holds.
+template <class Test>
+int PixelsIn(const WindowPicture& picture, HWND page, HWND control, Test wanted) {
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
+  int count = 0;
+  for (int y = std::max(0L, rect.top); y < rect.bottom && y < picture.height; ++y) {
+    for (int x = std::max(0L, rect.left); x < rect.right && x < picture.width; ++x) count += wanted(picture.At(x, y));
+  }
+  return count;
+}
+
+TEST_F(AboutPage, ScreenshotShowsTheIconTheNameAndTheBlueLink) {
+  ActivePage page(kClsidAboutPage, filter.Get(), frame);
+  PROPPAGEINFO info{};
+  ASSERT_EQ(S_OK, page->GetPageInfo(&info));
+  CoTaskMemFree(info.pszTitle);
+  CoTaskMemFree(info.pszHelpFile);
+  // The page fills the frame, as in a property frame; the mouse rests on the link.
+  SetWindowPos(frame, nullptr, 0, 0, info.size.cx, info.size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT area = {0, 0, info.size.cx, info.size.cy};
+  page->Move(&area);
+  ShowWindow(frame, SW_SHOWNA);
+  RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  PumpUntil([] { return false; }, 300);
+
+  const WindowPicture picture = CaptureWindow(page.Window());
+  ASSERT_EQ(info.size.cy, picture.height);
+  const COLORREF face = GetSysColor(COLOR_3DFACE);
+  auto blue = [](COLORREF c) { return GetBValue(c) > 0xB0 && GetRValue(c) < 0x60 && GetGValue(c) < 0x60; };
+  auto dark = [](COLORREF c) { return GetRValue(c) < 0x60 && GetGValue(c) < 0x60 && GetBValue(c) < 0x60; };
+  auto drawn = [face](COLORREF c) { return c != face; };
+  EXPECT_GT(PixelsIn(picture, page.Window(), page.Control(IDC_ABOUT_LINK), blue), 20) << "the link in blue";
+  EXPECT_EQ(0, PixelsIn(picture, page.Window(), page.Control(IDC_ABOUT_NAME), blue)) << "the name is not a link";
+  EXPECT_GT(PixelsIn(picture, page.Window(), page.Control(IDC_ABOUT_NAME), dark), 20) << "the filter's name";
+  EXPECT_GT(PixelsIn(picture, page.Window(), page.Control(IDC_ABOUT_ICON), drawn), 100) << "the icon";
+
+  EXPECT_EQ(S_OK, SavePng(picture, std::wstring(ProgramFolderW()) + L"about-page.png"));
 }
 
 }  // namespace

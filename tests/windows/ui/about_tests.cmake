@@ -8,6 +8,8 @@ ovl_windows_test(ovl_win_about_help_tests
   help_test_files.cpp
   help_launch_test.cpp
   about_page_test.cpp
+  help_platform_calls_test.cpp
+  window_picture.cpp
 )
 ovl_expose(ovl_win_about_help_tests tests/windows/ui)
 target_link_libraries(ovl_win_about_help_tests PRIVATE ovl_server ovl_ui ovl_ui_resources
