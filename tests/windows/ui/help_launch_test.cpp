@@ -81,11 +81,12 @@ TEST_F(HelpLaunch, WithoutTheHelpPathSettingOnlyTheShortMessageAppears) {
 }
 
 TEST_F(HelpLaunch, HelpPathOfTwoDirectoriesWithATrailingSeparator) {
-  // The first directory has no trailing backslash and no help; the second has page B only.
-  const std::string first = folder.Path() + "\\first";
+  // The first directory has no help; the second, named without a trailing
+  // backslash and followed by the separator, has page B only.
+  const std::string first = folder.Path() + "\\first\\";
   CreateDirectoryA(first.c_str(), nullptr);
   const std::string pageB = folder.Write(std::string("second\\") + kPageB);
-  const std::string setting = first + ";" + folder.Path() + "\\second\\;";
+  const std::string setting = first + ";" + folder.Path() + "\\second;";
   HelpPathSetting path(setting.c_str());
   EXPECT_EQ(0, ovl::ui::LaunchHelp(kFilter, 0));
   EXPECT_EQ(Log{"shell " + pageB}, LocalCalls());
