@@ -200,7 +200,9 @@ void CVOvLyProperties::SetSpin(int spinId, int editId, LONG low, LONG high, LONG
   Updating updating(this);
   SendDlgItemMessageW(m_hwnd, spinId, UDM_SETRANGE32, low, high);
   SendDlgItemMessageW(m_hwnd, spinId, UDM_SETPOS32, 0, value);
-  SetDlgItemInt(m_hwnd, editId, static_cast<UINT>(value), editId != IDC_OUTPUT_WIDTH && editId != IDC_OUTPUT_HEIGHT);
+  // The output size is shown unsigned, everything else signed.
+  const bool isSigned = editId != IDC_OUTPUT_WIDTH && editId != IDC_OUTPUT_HEIGHT;
+  SetDlgItemInt(m_hwnd, editId, static_cast<UINT>(value), isSigned);
 }
 
 void CVOvLyProperties::RefreshPosition(int p, bool clamp) {
@@ -298,9 +300,10 @@ INT_PTR CVOvLyProperties::OnReceiveMessage(HWND window, UINT message, WPARAM wPa
       return 0;
     case WM_HELP:
       ovl::ui::OpenHelp(m_szFilterName);
-      return TRUE;
+      return MessageResult(window, TRUE);
     case WM_COMMAND:
-      if (m_bActive) OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
+      // Nothing before activation has finished, nor after the filter is gone.
+      if (m_bActive && Connected()) OnCommand(LOWORD(wParam), HIWORD(wParam), reinterpret_cast<HWND>(lParam));
       return 0;
     case WM_TIMER:
       if (wParam == kPinTimer) OnTimer();
@@ -326,9 +329,10 @@ void CVOvLyProperties::OnCommand(int id, int code, HWND /*control*/) {
     case IDC_ENABLE_TRANSPARENCY:
     case IDC_ENABLE_MASK:
     case IDC_ENABLE_OPACITY: {
-      const LONG checked = IsDlgButtonChecked(m_hwnd, id) == BST_CHECKED ? 1 : 0;
-      (id == IDC_ENABLE_MASK ? s.EnableMaskBitmap : id == IDC_ENABLE_TRANSPARENCY ? s.EnableTransparency
-                                                                                 : s.EnableOpacity)[p] = checked;
+      LONG* flags = id == IDC_ENABLE_MASK           ? s.EnableMaskBitmap
+                    : id == IDC_ENABLE_TRANSPARENCY ? s.EnableTransparency
+                                                    : s.EnableOpacity;
+      flags[p] = IsDlgButtonChecked(m_hwnd, id) == BST_CHECKED ? 1 : 0;
       ApplyEnablingRules();
       SetDirty();
       break;

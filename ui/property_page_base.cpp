@@ -156,6 +156,7 @@ HRESULT STDMETHODCALLTYPE CBasePropertyPage::TranslateAccelerator(MSG* msg) {
   CheckPointer(msg, E_POINTER);
   // Keyboard navigation among the page's own controls (Tab, arrows,
   // mnemonics); everything else is the frame's.
+  if (msg->message < WM_KEYFIRST || msg->message > WM_KEYLAST) return S_FALSE;
   if (m_hwnd == nullptr || (msg->hwnd != m_hwnd && !IsChild(m_hwnd, msg->hwnd))) return S_FALSE;
   return IsDialogMessageW(m_hwnd, msg) ? S_OK : S_FALSE;
 }

@@ -61,6 +61,14 @@ class CBasePropertyPage : public CUnknown, public IPropertyPage {
   // The module whose resources hold the page's dialog and strings.
   static HINSTANCE ResourceModule();
 
+  // For OnReceiveMessage: answers a message whose sender reads the result
+  // (WM_SETCURSOR, WM_HELP, ...); the dialog manager hands back `result`
+  // instead of the dialog procedure's TRUE.
+  static INT_PTR MessageResult(HWND window, LRESULT result) {
+    SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+    return TRUE;
+  }
+
   // Sets the dirty flag and tells the site (PROPPAGESTATUS_DIRTY).
   void SetDirty();
   bool Dirty() const { return m_bDirty; }

@@ -1,6 +1,6 @@
 // The property frame's protocol on both pages: page information from the
 // resources, the dialog inside the frame's window, the edited object's
-// hooks, the dirty state and the keyboard.
+// hooks and the keyboard. (The dirty state: settings_page_test.cpp.)
 #include <gtest/gtest.h>
 
 #include "server/filter_identity.h"
@@ -130,19 +130,6 @@ TEST_F(PageFramework, TheSettingsPageEditsOneFilterAndHoldsItWhileConnected) {
   EXPECT_EQ(S_OK, page->Activate(frame, &rect, FALSE));
   EXPECT_EQ(0, SendDlgItemMessageW(GetWindow(frame, GW_CHILD), IDC_LAYER_LIST, LB_GETCOUNT, 0, 0));
   EXPECT_EQ(S_OK, page->Deactivate());
-}
-
-TEST_F(PageFramework, AUserChangeMakesThePageDirtyAndTellsTheSite) {
-  ActivePage page(kClsidPropertyPage, filter.Get(), frame);
-  ASSERT_NE(nullptr, page.Window());
-  EXPECT_EQ(S_FALSE, page->IsPageDirty());
-  EXPECT_EQ(0, page.site.dirtyReports) << "showing the settings changes nothing";
-  page.Type(IDC_XPOS, "12");
-  EXPECT_EQ(S_OK, page->IsPageDirty());
-  EXPECT_GE(page.site.dirtyReports, 1);
-  EXPECT_EQ(S_OK, page.Apply());
-  EXPECT_EQ(S_FALSE, page->IsPageDirty());
-  EXPECT_EQ(S_OK, page.Apply()) << "nothing to apply is no error";
 }
 
 TEST_F(PageFramework, TheKeyboardMovesAmongThePagesControls) {

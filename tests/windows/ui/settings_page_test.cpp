@@ -273,6 +273,19 @@ TEST_F(SettingsPageTest, OutputSizeGoesToTheFilterAtOnceAndCancelTakesItBack) {
   EXPECT_EQ(640, width);
 }
 
+TEST_F(SettingsPageTest, AShownPageWithoutItsFilterIgnoresInput) {
+  Open();
+  page->Disconnect();
+  page->SelectCombo(IDC_OUTPUT_SIZE_TYPE, ::OUTPUTSIZETYPE_CUSTOM);
+  page->Type(IDC_OUTPUT_WIDTH, "100");
+  page->Click(IDC_SEND_FRONT);
+  ::OutputSizeTypeConstants type = ::OUTPUTSIZETYPE_CUSTOM;
+  overlay->get_OutputSizeType(&type);
+  EXPECT_EQ(::OUTPUTSIZETYPE_AUTO, type);
+  EXPECT_EQ(S_FALSE, (*page)->IsPageDirty());
+  PumpUntil([] { return false; }, 250);  // the input check finds no filter either
+}
+
 TEST_F(SettingsPageTest, ApplyIsTheNewUndoPointAndCommitsTheSettings) {
   Open();
   page->SelectCombo(IDC_OUTPUT_SIZE_TYPE, ::OUTPUTSIZETYPE_CUSTOM);
@@ -478,7 +491,7 @@ TEST_F(SettingsPageTest, HoverHelpNamesTheControlUnderTheMouseInBlue) {
 TEST_F(SettingsPageTest, F1AndHelpSayWhenNoHelpIsFound) {
   Open();
   HELPINFO info = {sizeof(info), HELPINFO_WINDOW, IDC_OPACITY, page->Control(IDC_OPACITY), 0, {0, 0}};
-  SendMessageW(page->Window(), WM_HELP, 0, reinterpret_cast<LPARAM>(&info));
+  EXPECT_EQ(TRUE, SendMessageW(page->Window(), WM_HELP, 0, reinterpret_cast<LPARAM>(&info)));
   ASSERT_FALSE(modal.messages.empty());
   EXPECT_EQ("Can't find help file.", modal.messages.back().text);
   EXPECT_EQ("TERN Video Overlay Filter (2.0)", modal.messages.back().caption) << "the filter's display name";
