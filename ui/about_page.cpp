@@ -92,8 +92,7 @@ INT_PTR CAboutProperties::OnSetCursor(HWND window, HWND underMouse, UINT mouseMe
       pressedOnLink_ = false;
       ovl::ui::ShellExecuteCall(nullptr, "open", linkAddress_, nullptr, "", SW_SHOW);
     }
-    SetWindowLongPtrW(window, DWLP_MSGRESULT, TRUE);
-    return TRUE;
+    return MessageResult(window, TRUE);
   }
   if (handShown_) {
     SetCursor(replacedCursor_);
@@ -101,8 +100,7 @@ INT_PTR CAboutProperties::OnSetCursor(HWND window, HWND underMouse, UINT mouseMe
   }
   if (mouseMessage == WM_LBUTTONUP) pressedOnLink_ = false;
   // Not claimed: the control under the mouse sets its own cursor.
-  SetWindowLongPtrW(window, DWLP_MSGRESULT, FALSE);
-  return TRUE;
+  return MessageResult(window, FALSE);
 }
 
 INT_PTR CAboutProperties::OnReceiveMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -114,7 +112,7 @@ INT_PTR CAboutProperties::OnReceiveMessage(HWND window, UINT message, WPARAM wPa
       return OnSetCursor(window, reinterpret_cast<HWND>(wParam), HIWORD(lParam));
     case WM_HELP:
       ovl::ui::OpenHelp(displayName_);
-      return TRUE;
+      return MessageResult(window, TRUE);
     case WM_CTLCOLORSTATIC:
       if (reinterpret_cast<HWND>(lParam) == GetDlgItem(window, IDC_ABOUT_LINK)) {
         const HDC dc = reinterpret_cast<HDC>(wParam);
