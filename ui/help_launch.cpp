@@ -7,10 +7,10 @@
 #include <string>
 
 #include "streaming/base/module_state.h"
-#include "ui/product_texts.h"
-#include "ui/modal_seam.h"
 #include "ui/help_names.h"
 #include "ui/help_path.h"
+#include "ui/modal_seam.h"
+#include "ui/product_texts.h"
 
 namespace ovl::ui {
 namespace {

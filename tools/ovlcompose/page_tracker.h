@@ -1,10 +1,10 @@
 #pragma once
 // The property pages of one property frame, seen from the program that runs
 // the frame. A frame is meant to apply its pages when the user presses OK;
-// Wine 8's frame never does (and then the settings page undoes the unapplied
-// changes when the frame lets it go). So the program hands the frame pages
-// that forward to the real ones and applies them itself on OK; a frame that
-// applies them as well finds nothing left to apply.
+// Wine 8's frame never does, so the edits would never reach the filter. So
+// the program hands the frame pages that forward to the real ones and
+// applies them itself on OK; a frame that applies them as well (Windows)
+// finds nothing left to apply.
 #include <windows.h>
 #include <ocidl.h>
 

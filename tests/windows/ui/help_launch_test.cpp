@@ -143,15 +143,4 @@ TEST_F(HelpLaunch, NothingFoundNamesTheFilesLookedFor) {
             calls.Lines("box"));
 }
 
-TEST_F(HelpLaunch, TransformFamilyUsesItsOwnHelpFileAndSection) {
-  folder.Write("t\\RkTransforms.chm");
-  folder.Write("t\\rkfilters.chm");
-  const std::string setting = folder.Path() + "\\t";
-  HelpPathSetting path(setting.c_str());
-  EXPECT_EQ(0, ovl::ui::LaunchHelp("TERN MF Colour Transform", 1));
-  ASSERT_EQ(2u, calls.log.size());
-  EXPECT_NE(std::string::npos, calls.log[0].find("/multimedia/transforms/TERN-Colour-Transform.html")) << calls.log[0];
-  EXPECT_EQ("html help " + folder.Path() + "\\t\\RkTransforms.chm::/Filters/TERNColourTransform.htm", calls.log[1]);
-}
-
 }  // namespace
