@@ -1,6 +1,5 @@
 // The settings page on a live filter: what it shows, what a user's edits do
 // to the page and, after Apply or Cancel, to the filter.
-#include <algorithm>
 #include <vector>
 
 #include "tests/windows/support/bmp_files.h"
@@ -9,11 +8,6 @@
 namespace ovl::testing {
 namespace {
 
-int SpinLow(const ActivePage& page, int id) {
-  int low = -1, high = -1;
-  page.SpinRange(id, &low, &high);
-  return low;
-}
 int SpinHigh(const ActivePage& page, int id) {
   int low = -1, high = -1;
   page.SpinRange(id, &low, &high);
@@ -32,55 +26,44 @@ TEST_F(SettingsPageTest, ActivationShowsTheFiltersSettingsInLayerOrder) {
   Open();
 
   const std::vector<std::string> items = page->ListItems(IDC_LAYER_LIST);
-  std::vector<LONG> types;
-  for (int i = 0; i < 4; ++i) {
-    types.push_back(static_cast<LONG>(SendMessageW(page->Control(IDC_LAYER_LIST), LB_GETITEMDATA, i, 0)));
-  }
   LONG backgroundAt = -1;
   overlay->get_LayerOrder(::LAYERTYPE_BACKGROUND, &backgroundAt);
   ASSERT_EQ(4u, items.size());
   EXPECT_EQ("Overlay image", items[0]);
-  EXPECT_EQ(3, types[0]) << "each entry carries its layer type";
   EXPECT_EQ("Background color", items[backgroundAt]);
-  EXPECT_EQ(0, types[backgroundAt]);
+  EXPECT_EQ(3, SendMessageW(page->Control(IDC_LAYER_LIST), LB_GETITEMDATA, 0, 0)) << "entries carry their layer type";
   EXPECT_EQ(0, page->ListSelection(IDC_LAYER_LIST)) << "the back-most layer is selected first";
 
-  // The selected layer's values.
+  // The selected layer's values, and the output size.
   EXPECT_EQ("35", page->Text(IDC_OPACITY));
   EXPECT_TRUE(page->Checked(IDC_ENABLE_OPACITY));
   EXPECT_EQ(::REGION_ROUNDRECT, page->ComboSelection(IDC_REGION_TYPE));
-  EXPECT_EQ("64", page->Text(IDC_XPOS));
-  EXPECT_EQ(4, SendMessageW(page->Control(IDC_REGION_TYPE), CB_GETCOUNT, 0, 0));
   char region[64] = "";
   SendMessageA(page->Control(IDC_REGION_TYPE), CB_GETLBTEXT, 2, reinterpret_cast<LPARAM>(region));
   EXPECT_STREQ("Round Rectangle", region);
-
-  // The output size.
-  EXPECT_EQ(2, SendMessageW(page->Control(IDC_OUTPUT_SIZE_TYPE), CB_GETCOUNT, 0, 0));
+  EXPECT_EQ("64", page->Text(IDC_XPOS));
+  EXPECT_EQ(800, SpinHigh(*page, IDC_XPOS_SPIN)) << "positions range over the custom frame";
   EXPECT_EQ(1, page->ComboSelection(IDC_OUTPUT_SIZE_TYPE));
   EXPECT_EQ("800", page->Text(IDC_OUTPUT_WIDTH));
   EXPECT_EQ("600", page->Text(IDC_OUTPUT_HEIGHT));
-  EXPECT_EQ(1920, SpinHigh(*page, IDC_OUTPUT_WIDTH_SPIN));
-  EXPECT_EQ(1080, SpinHigh(*page, IDC_OUTPUT_HEIGHT_SPIN));
   EXPECT_EQ(S_FALSE, (*page)->IsPageDirty()) << "showing the settings changes nothing";
 }
 
 TEST_F(SettingsPageTest, WithNothingConnectedTheRangesAreThoseOfA1920By1080Frame) {
   Open();
   page->SelectList(IDC_LAYER_LIST, 1);  // video 1: no picture yet
-  EXPECT_EQ(0, SpinLow(*page, IDC_XPOS_SPIN));
-  EXPECT_EQ(1920, SpinHigh(*page, IDC_XPOS_SPIN));
-  EXPECT_EQ(1080, SpinHigh(*page, IDC_YPOS_SPIN));
-  EXPECT_EQ(0, SpinLow(*page, IDC_RGN_LEFT_SPIN));
-  EXPECT_EQ(1919, SpinHigh(*page, IDC_RGN_LEFT_SPIN));
-  EXPECT_EQ(1079, SpinHigh(*page, IDC_RGN_TOP_SPIN));
-  EXPECT_EQ(1, SpinLow(*page, IDC_RGN_RIGHT_SPIN));
-  EXPECT_EQ(1920, SpinHigh(*page, IDC_RGN_RIGHT_SPIN));
-  EXPECT_EQ(1, SpinLow(*page, IDC_RGN_BOTTOM_SPIN));
-  EXPECT_EQ(1080, SpinHigh(*page, IDC_RGN_BOTTOM_SPIN));
-  EXPECT_EQ(1920, SpinHigh(*page, IDC_ROUND_WIDTH_SPIN));
-  EXPECT_EQ(1080, SpinHigh(*page, IDC_ROUND_HEIGHT_SPIN));
-  EXPECT_EQ(100, SpinHigh(*page, IDC_OPACITY_SPIN));
+  const struct {
+    int spin, low, high;
+  } ranges[] = {{IDC_XPOS_SPIN, 0, 1920},      {IDC_YPOS_SPIN, 0, 1080},         {IDC_RGN_LEFT_SPIN, 0, 1919},
+                {IDC_RGN_TOP_SPIN, 0, 1079},   {IDC_RGN_RIGHT_SPIN, 1, 1920},    {IDC_RGN_BOTTOM_SPIN, 1, 1080},
+                {IDC_ROUND_WIDTH_SPIN, 0, 1920}, {IDC_ROUND_HEIGHT_SPIN, 0, 1080}, {IDC_OPACITY_SPIN, 0, 100},
+                {IDC_OUTPUT_WIDTH_SPIN, 0, 1920}, {IDC_OUTPUT_HEIGHT_SPIN, 0, 1080}};
+  for (const auto& range : ranges) {
+    int low = -1, high = -1;
+    page->SpinRange(range.spin, &low, &high);
+    EXPECT_EQ(range.low, low) << "spin " << range.spin;
+    EXPECT_EQ(range.high, high) << "spin " << range.spin;
+  }
   // Typing past the frame stops at its edge.
   page->Type(IDC_XPOS, "5000");
   EXPECT_EQ("1920", page->Text(IDC_XPOS));
@@ -395,6 +378,13 @@ TEST_F(SettingsPageTest, ColourChoosersAndTheDirtyRule) {
   EXPECT_EQ(0x00ABCDEFu, Colour(::LAYERTYPE_VIDEO2));
 }
 
+// A chooser's filter list as "name|pattern|...".
+std::string FilterList(const char* filters) {
+  std::string list;
+  for (const char* f = filters; *f != '\0'; f += strlen(f) + 1) list += std::string(f) + "|";
+  return list;
+}
+
 TEST_F(SettingsPageTest, FileChoosersFillTheNameTheFilterLoadsOnApply) {
   TempDir dir;
   BmpSpec picture;
@@ -411,7 +401,7 @@ TEST_F(SettingsPageTest, FileChoosersFillTheNameTheFilterLoadsOnApply) {
   modal.openFile = [&](OPENFILENAMEA* choice) {
     seen = *choice;
     prefilled = choice->lpstrFile;
-    for (const char* f = choice->lpstrFilter; *f != '\0'; f += strlen(f) + 1) filters += std::string(f) + "|";
+    filters = FilterList(choice->lpstrFilter);
     return FALSE;
   };
   page->Click(IDC_OVERLAY_BROWSE);
@@ -442,8 +432,7 @@ TEST_F(SettingsPageTest, FileChoosersFillTheNameTheFilterLoadsOnApply) {
   SelectLayer(::LAYERTYPE_VIDEO1);
   page->Click(IDC_ENABLE_MASK);
   modal.openFile = [&](OPENFILENAMEA* choice) {
-    filters.clear();
-    for (const char* f = choice->lpstrFilter; *f != '\0'; f += strlen(f) + 1) filters += std::string(f) + "|";
+    filters = FilterList(choice->lpstrFilter);
     return FALSE;
   };
   page->Click(IDC_MASK_BROWSE);
@@ -468,16 +457,9 @@ TEST_F(SettingsPageTest, HoverHelpNamesTheControlUnderTheMouseInBlue) {
   // The swatches are hidden placeholders: found where the mouse is.
   RECT swatch{};
   GetWindowRect(page->Control(IDC_BK_SWATCH), &swatch);
-  ShowWindow(frame, SW_SHOWNA);
-  if (SetCursorPos((swatch.left + swatch.right) / 2, (swatch.top + swatch.bottom) / 2)) {
-    POINT at{};
-    GetCursorPos(&at);
-    if (PtInRect(&swatch, at)) {
-      SendMessageW(page->Window(), WM_SETCURSOR, reinterpret_cast<WPARAM>(page->Window()),
-                   MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
-      EXPECT_EQ("Background layer color.", page->Text(IDC_HOVER_HELP));
-    }
-  }
+  ASSERT_TRUE(SetCursorPos((swatch.left + swatch.right) / 2, (swatch.top + swatch.bottom) / 2));
+  SendMessageW(page->Window(), WM_SETCURSOR, reinterpret_cast<WPARAM>(page->Window()), MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  EXPECT_EQ("Background layer color.", page->Text(IDC_HOVER_HELP));
 
   HDC dc = CreateCompatibleDC(nullptr);
   const INT_PTR brush = SendMessageW(page->Window(), WM_CTLCOLORSTATIC, reinterpret_cast<WPARAM>(dc),
