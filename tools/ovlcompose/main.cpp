@@ -9,6 +9,7 @@
 
 #include "KMVVOvLy.h"
 #include "server/filter_identity.h"
+#include "tools/ovlcompose/edit_settings.h"
 #include "tools/ovlcompose/frame_sink.h"
 #include "tools/ovlcompose/options.h"
 #include "tools/ovlcompose/test_patterns.h"
@@ -341,6 +342,7 @@ int wmain(int argc, wchar_t** argv) {
     PrintUsage();
     return 0;
   }
+  if (!options.editSettings.empty()) return EditSettings(options.editSettings);
   if (options.pngFrame < 0) options.pngFrame = options.frames / 2;
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   const int status = Compose(options);
