@@ -6,6 +6,7 @@
 #include "streaming/mux_dynamic_output_pin.h"
 #include "streaming/mux_transform_input_pin.h"
 #include "engine/filter/user_messages.h"
+#include "engine/filter/video_rows.h"
 #include "streaming/graph_reconnection.h"
 
 HRESULT CVOvrLyFilter::RecomputeOutputSize() {
@@ -16,7 +17,7 @@ HRESULT CVOvrLyFilter::RecomputeOutputSize() {
     const CMediaType& mt = pin->CurrentMediaType();
     if (mt.pbFormat == nullptr || mt.cbFormat < sizeof(VIDEOINFOHEADER)) return E_UNEXPECTED;
     const BITMAPINFOHEADER& bih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat)->bmiHeader;
-    inputs[i] = ovl::InputFrame{true, bih.biWidth, bih.biHeight, bih.biBitCount};
+    inputs[i] = ovl::InputFrame{true, bih.biWidth, VideoRowCount(bih), bih.biBitCount};
   }
   const bool changed = ovl::RecomputeCompositeSize(m_settings, inputs[0], inputs[1]);
   if (changed && OutputPin() != nullptr && OutputPin()->IsConnected()) ReconnectGraph();
