@@ -147,8 +147,8 @@ HRESULT ConnectVideoFile(IGraphBuilder* graph, const std::wstring& path, const s
   if (FAILED(hr)) {
     graph->RemoveFilter(source.Get());
     error = "cannot decode the " + role + " '" + Narrow(path) +
-            "': the graph builder found no way from its video to 24-bit RGB for the filter (" + DescribeHresult(hr) +
-            "); if the file has a video stream, " + DecoderAdvice();
+            "': the graph builder found no way to connect it to the filter's 24-bit RGB input (" +
+            DescribeHresult(hr) + "). If the file has a video stream, " + DecoderAdvice() + ".";
   }
   return hr;
 }
