@@ -54,7 +54,7 @@ ComposerRun Compose(const std::wstring& args) {
   startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
   PROCESS_INFORMATION process{};
   std::wstring command = L"\"" + ExeDirectory() + L"ovlcompose.exe\" --quiet " + args;
-  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
+  if (CreateProcessW(nullptr, &command[0], nullptr, nullptr, TRUE, CREATE_NO_WINDOW, nullptr, nullptr, &startup, &process)) {
     WaitForSingleObject(process.hProcess, 120000);
     GetExitCodeProcess(process.hProcess, &run.exitCode);
     CloseHandle(process.hThread);
