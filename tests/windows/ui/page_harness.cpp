@@ -17,8 +17,9 @@ std::string OrNull(const char* text) { return text != nullptr ? text : "(null)";
 
 int RecordBox(HWND owner, const char* text, const char* caption, UINT type) {
   g_recorder->lastOwner = owner;
-  g_recorder->log.push_back((owner == nullptr ? "box " : "box? ") + OrNull(caption) + ": " + OrNull(text));
-  return type == MB_OK ? IDOK : 0;  // the pages ask for plain OK boxes only
+  const std::string kind = type == MB_OK ? "" : " [type " + std::to_string(type) + "]";
+  g_recorder->log.push_back((owner == nullptr ? "box " : "box? ") + OrNull(caption) + ": " + OrNull(text) + kind);
+  return IDOK;
 }
 BOOL AnswerColour(CHOOSECOLORA* choice) {
   g_recorder->lastOwner = choice->hwndOwner;

@@ -53,7 +53,8 @@ class TestSite : public IPropertyPageSite {
 };
 
 // Installs itself as the modal seam while it lives and logs one line a call:
-//   "box <caption>: <text>"   message box without owner ("box? " with one)
+//   "box <caption>: <text>"   MB_OK message box without owner ("box? " with
+//                             one; other types end in " [type N]")
 //   "shell <file>"            ShellExecute "open", no parameters, SW_SHOW
 //   "html help <file>"        HtmlHelp HH_DISPLAY_TOPIC owned by the desktop
 //   "colour" / "file"         a chooser, answered by the function below
