@@ -287,6 +287,9 @@ TEST_F(SettingsPageTest, ARefusedFileIsReportedOnceAndLeavesNoImage) {
   BmpSpec grey;
   grey.bitCount = 8;
   const std::wstring mask = dir.Write(L"mask.bmp", MakeBmp(grey));
+  BSTR earlier = SysAllocString(dir.Write(L"earlier.bmp", MakeBmp(BmpSpec{})).c_str());
+  ASSERT_EQ(S_OK, overlay->put_OverlayImageFileName(earlier));  // a refused file also lets this one go
+  SysFreeString(earlier);
   Open();
   SelectLayer(::LAYERTYPE_OVERLAYIMAGE);
   page->Type(IDC_OVERLAY_FILE, std::string(text.begin(), text.end()));
