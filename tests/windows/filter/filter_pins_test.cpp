@@ -109,6 +109,9 @@ TEST_F(FilterPins, InputsAcceptOnlyBottomUpRgb24VideoInfo) {
       {VideoType(MEDIASUBTYPE_RGB24, 24, 32, -24), E_FAIL, "top-down rows"},
       {VideoType(MEDIASUBTYPE_RGB24, 24, 0, 24), E_FAIL, "no width"},
       {VideoType(MEDIASUBTYPE_RGB24, 24, 70000, 70000), E_FAIL, "absurd size"},
+      {VideoType(MEDIASUBTYPE_RGB24, 24, 1 << 19, 2), S_OK, "widest"},
+      {VideoType(MEDIASUBTYPE_RGB24, 24, (1 << 19) + 1, 2), E_FAIL, "wider than any curved region"},
+      {VideoType(MEDIASUBTYPE_RGB24, 24, 2, (1 << 19) + 1), E_FAIL, "taller than any curved region"},
       {VideoType(MEDIASUBTYPE_RGB24, 24, 32, 24, FORMAT_VideoInfo2), E_INVALIDARG, "VideoInfo2"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.expected, filter->CheckInputType(&c.type)) << c.what;
@@ -124,7 +127,7 @@ TEST_F(FilterPins, InputsAcceptOnlyBottomUpRgb24VideoInfo) {
   CScriptedSource* source = AddSource(32, 24, L"main");
   const CMediaType rgb32 = VideoType(MEDIASUBTYPE_RGB32, 32, 32, 24);
   EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, Input(0)->ReceiveConnection(source->OutputPin(), &rgb32));
-  EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, Input(0)->ReceiveConnection(source->OutputPin(), &cases[6].type));
+  EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, Input(0)->ReceiveConnection(source->OutputPin(), &cases[9].type));
 }
 
 TEST_F(FilterPins, TheOutputOffersOneTypeOfTheCompositeSize) {
