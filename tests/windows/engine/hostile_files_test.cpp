@@ -18,6 +18,7 @@ namespace {
 using testing::BmpSpec;
 using testing::MakeBmp;
 using testing::MakeIco;
+using testing::MakePngIco;
 
 std::uint32_t Pattern(std::int32_t x, std::int32_t y) { return static_cast<std::uint32_t>(x * 40 + y * 9); }
 
@@ -186,6 +187,23 @@ TEST_F(HostileFiles, HandMadeDamage) {
     Load(c.bytes, c.name);
   }
   std::printf("hand-made damaged files: %zu, loads accepted %d, refused %d\n", cases.size(), loaded, refused);
+}
+
+// An icon image may be a PNG, which the platform decodes whole: a small
+// file declaring a picture over the limit is refused before that, like any
+// other oversized picture, while the same kind of file of a sane size loads.
+TEST_F(HostileFiles, PngIconImagesOverTheLimitAreRefusedBeforeDecoding) {
+  ASSERT_EQ(kOk, gdi::PutOverlayImageFileName(settings, dir.Write(L"small-png.ico", MakePngIco(300, 200)).c_str()));
+  EXPECT_EQ(300, settings.OverlayImage.Width);
+  EXPECT_EQ(200, settings.OverlayImage.Height);
+  const std::vector<std::uint8_t> before = settings.OverlayImage.Buffer;
+  const std::vector<std::uint8_t> bomb = MakePngIco(13400, 13400);  // 538 MB as 24-bit pixels
+  EXPECT_LT(bomb.size(), 200u << 10);
+  EXPECT_EQ(kInvalidArg, gdi::PutOverlayImageFileName(settings, dir.Write(L"bomb.ico", bomb).c_str()));
+  std::vector<std::uint8_t> wide = MakePngIco(300, 200);
+  testing::DeclarePngIcoSize(wide, 0x7FFFFFFF, 1);
+  EXPECT_EQ(kInvalidArg, gdi::PutOverlayImageFileName(settings, dir.Write(L"wide.ico", wide).c_str()));
+  EXPECT_EQ(before, settings.OverlayImage.Buffer);
 }
 
 TEST_F(HostileFiles, MutatedFilesNeverCrashAndNeverCorruptThePreviousPicture) {
