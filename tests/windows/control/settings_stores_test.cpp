@@ -307,7 +307,8 @@ TEST_F(SettingsStores, DamagedFormsGiveAResultAndNeverCrash) {
   const std::vector<BYTE> form(stream.begin() + 24, stream.end());
   std::vector<std::vector<BYTE>> damaged;
   for (size_t cut = 0; cut < form.size(); cut += 3) damaged.emplace_back(form.begin(), form.begin() + cut);
-  std::mt19937 random(20240611);
+  constexpr unsigned kSeed = 20240611;
+  std::mt19937 random(kSeed);
   for (int i = 0; i < 400; ++i) {
     damaged.push_back(form);
     for (int flips = 1 + i % 3; flips > 0; --flips) damaged.back()[random() % form.size()] ^= static_cast<BYTE>(1u << (random() % 8));
@@ -342,8 +343,8 @@ TEST_F(SettingsStores, DamagedFormsGiveAResultAndNeverCrash) {
       SysFreeString(name);
     }
   }
-  std::printf("[ damaged ] %d damaged forms, %d loads, %d succeeded, %d refused\n", static_cast<int>(damaged.size()),
-              loads, succeeded, loads - succeeded);
+  std::printf("[ damaged ] seed %u, %d damaged forms, %d loads, %d succeeded, %d refused\n", kSeed,
+              static_cast<int>(damaged.size()), loads, succeeded, loads - succeeded);
   EXPECT_GE(damaged.size(), 400u);
 }
 

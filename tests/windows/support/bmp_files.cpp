@@ -205,14 +205,15 @@ constexpr std::size_t kIcoPng = 6 + 16;  // the PNG follows the icon directory
 
 }  // namespace
 
-std::vector<std::uint8_t> MakePngIco(std::uint32_t width, std::uint32_t height) {
+std::vector<std::uint8_t> MakePngIco(std::uint32_t width, std::uint32_t height, std::uint64_t rowBytes) {
   std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   std::vector<std::uint8_t> header;
   PutBigEndian(header, width);
   PutBigEndian(header, height);
   header.insert(header.end(), {1, 0, 0, 0, 0});  // 1-bit grey, deflate, no filter set, not interlaced
   PutChunk(png, "IHDR", header);
-  PutChunk(png, "IDAT", ZlibZeros((1 + (static_cast<std::uint64_t>(width) + 7) / 8) * height));
+  if (rowBytes == 0) rowBytes = (1 + (static_cast<std::uint64_t>(width) + 7) / 8) * height;
+  PutChunk(png, "IDAT", ZlibZeros(rowBytes));
   PutChunk(png, "IEND", {});
   std::vector<std::uint8_t> out;
   Put<WORD>(out, 0);
