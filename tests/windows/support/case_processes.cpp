@@ -16,7 +16,9 @@ namespace {
 
 // The child's range travels in the environment ("first:count").
 constexpr char kRangeVariable[] = "OVL_CASE_RANGE";
-constexpr DWORD kBatchTimeoutMs = 180000;
+// A child that has not ended after this long is taken as hung: 20 s to
+// start, and 60 ms a case, many times what a case takes on a busy machine.
+DWORD BatchTimeoutMs(int cases) { return 20000 + 60 * static_cast<DWORD>(cases); }
 constexpr char kTallyMark[] = "[ case tally ]";
 constexpr char kFailedMark[] = "[ case failed ]";
 
@@ -75,7 +77,7 @@ ChildResult RunChild(int first, int count) {
     return result;
   }
   // Drain the pipe while waiting, so a talkative child never blocks.
-  const ULONGLONG deadline = GetTickCount64() + kBatchTimeoutMs;
+  const ULONGLONG deadline = GetTickCount64() + BatchTimeoutMs(count);
   bool exited = false, hung = false;
   char buffer[4096];
   for (;;) {
@@ -109,7 +111,7 @@ ChildResult RunChild(int first, int count) {
   }
   std::ostringstream why;
   if (hung) {
-    why << "no end after " << kBatchTimeoutMs / 1000 << " s";
+    why << "no end after " << BatchTimeoutMs(count) / 1000 << " s";
   } else if (code != 0 && !(code == 1 && !result.failed.empty())) {  // 1: checks failed, reported by case
     why << "exit code 0x" << std::hex << code;
   } else if (mark == std::string::npos || result.tally.cases != count) {
