@@ -184,7 +184,9 @@ class DamagedSettings : public StoreFixture {
 TEST_F(DamagedSettings, BoundaryValuesInEveryStore) {
   const unsigned seed = Seed();
   const std::vector<DamageCase> cases = BoundaryCases(seed);
-  if (IsCaseChild()) ASSERT_NO_FATAL_FAILURE(SaveSources());
+  if (IsCaseChild()) {
+    ASSERT_NO_FATAL_FAILURE(SaveSources());
+  }
   const CaseTally tally = RunCasesInChildren(
       static_cast<int>(cases.size()), 1500, [&](int i) { return Run(cases[i]); },
       [&](int i) { return Describe(cases[i]); });

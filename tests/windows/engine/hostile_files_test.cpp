@@ -328,7 +328,9 @@ TEST_F(HostileFiles, BoundaryValuesInEveryHeaderField) {
                                static_cast<std::uint64_t>(height < 0 ? -height : height) >
                            kMaxDecodedPictureBytes;
     const HResult image = Load(f, c.seed >= 2 ? L"field.ico" : L"field.bmp");
-    if (overLimit) EXPECT_EQ(kInvalidArg, image) << width << " x " << height << " declared";
+    if (overLimit) {
+      EXPECT_EQ(kInvalidArg, image) << width << " x " << height << " declared";
+    }
     return image == kOk;
   };
   const testing::CaseTally tally = testing::RunCasesInChildren(static_cast<int>(cases.size()), 2000, run, describe);
