@@ -1,0 +1,49 @@
+#pragma once
+// The module's trace log. Trace("\nSomething %d", n) writes a line when the
+// module's trace flags turn tracing on (see diag/core/trace_flags.h and the
+// README's "Trace log"); with the shipped flags a call is one bit test and
+// the naming functions return "".
+#include <windows.h>
+
+#include <cstdint>
+
+#include "diag/core/trace_flags.h"
+
+struct IMediaSample;
+
+namespace ovl::diag {
+
+namespace detail {
+// The module's trace flags word; its address also identifies the module to
+// the writer it shares with other modules of the process.
+extern std::uint32_t traceFlags;
+void TraceWrite(const char* format, ...) __attribute__((format(printf, 1, 2)));
+}  // namespace detail
+
+inline bool TracingEnabled() { return (detail::traceFlags & kTraceOn) != 0; }
+
+// Always inlined so that, with tracing off, a call costs the bit test alone
+// while the compiler still checks the arguments against the format.
+__attribute__((always_inline, format(printf, 1, 2))) inline void Trace(const char* format, ...) {
+  if (TracingEnabled()) detail::TraceWrite(format, __builtin_va_arg_pack());
+}
+
+// Texts for trace lines and messages; "" while tracing is off. Each comes
+// from a small rotating set of static buffers: use it at once.
+const char* StatusName(HRESULT code);
+const char* SampleTimeText(IMediaSample* sample);
+const char* TimeFormatName(const GUID* format);
+
+// Releases this module's hold on the shared log writer, writing out what is
+// pending; a later traced line attaches again. DllCanUnloadNow calls it
+// before answering S_OK; module unload does the same for good.
+void CloseTraceLog();
+
+// The flags word and the log path are set once when the module loads (from
+// the environment or the registry). These let a host or a test change them;
+// changing the path closes the log first.
+std::uint32_t TraceFlags();
+void SetTraceFlags(std::uint32_t flags);
+void SetTraceFile(const wchar_t* path);
+
+}  // namespace ovl::diag
