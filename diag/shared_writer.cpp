@@ -67,7 +67,13 @@ void StartFlushTimer(SharedWriter* writer, const void* owner) {
 
 // Deletes a timer queue and waits at most a second for a running callback.
 // After a timeout the event is left open: the system may still signal it.
-void DeleteQueueWaiting(HANDLE queue) {
+// Under the loader lock it does not wait: ending the timer's thread needs
+// that lock (Wine waits for the thread even when given an event).
+void DeleteQueue(HANDLE queue, bool unloading) {
+  if (unloading) {
+    DeleteTimerQueueEx(queue, nullptr);
+    return;
+  }
   HANDLE done = CreateEventW(nullptr, TRUE, FALSE, nullptr);
   if (done == nullptr) {
     DeleteTimerQueueEx(queue, nullptr);
@@ -116,7 +122,7 @@ void AppendLine(SharedWriter* writer, const char* line, std::size_t length, cons
   LeaveCriticalSection(&writer->lock);
 }
 
-bool ReleaseSharedWriter(SharedWriter* writer, const void* owner) {
+bool ReleaseSharedWriter(SharedWriter* writer, const void* owner, bool unloading) {
   const LONG left = InterlockedDecrement(&writer->references);
   if (LockWithin(&writer->lock, kMostWaitMs)) {
     CHeapBuffer text;
@@ -133,7 +139,7 @@ bool ReleaseSharedWriter(SharedWriter* writer, const void* owner) {
       writer->timerOwner = nullptr;
     }
     LeaveCriticalSection(&writer->lock);
-    if (queue != nullptr) DeleteQueueWaiting(queue);
+    if (queue != nullptr) DeleteQueue(queue, unloading);
     // Let a flush that is writing finish first, so the file keeps the order.
     for (DWORD waited = 0; writer->flushing != 0 && waited < kMostWaitMs; waited += 10) Sleep(10);
     WriteOut(writer, text);

@@ -34,6 +34,8 @@ void AppendLine(SharedWriter* writer, const char* line, std::size_t length, cons
 // Drops one reference: writes out what is pending, stops the timer if
 // `owner` runs it, and frees the writer with its last reference. Waits at
 // most about a second for anything. Returns true when the writer was freed.
-bool ReleaseSharedWriter(SharedWriter* writer, const void* owner);
+// `unloading`: the owner's module is being unloaded, under the loader lock,
+// where waiting for the timer's thread to end could wait for ever.
+bool ReleaseSharedWriter(SharedWriter* writer, const void* owner, bool unloading);
 
 }  // namespace ovl::diag

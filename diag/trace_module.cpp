@@ -44,7 +44,7 @@ ModuleTrace::ModuleTrace() {
 // last moments, and the process is leaving or unmapping us anyway.
 ModuleTrace::~ModuleTrace() {
   closing_ = true;
-  Close();
+  Release(true);
 }
 
 void ModuleTrace::ReadSwitch() {
@@ -94,11 +94,13 @@ SharedWriter* ModuleTrace::Attach() {
   return writer_.load();
 }
 
-void ModuleTrace::Close() {
+void ModuleTrace::Close() { Release(false); }
+
+void ModuleTrace::Release(bool unloading) {
   EnterCriticalSection(&lock_);
   if (SharedWriter* writer = writer_.exchange(nullptr)) {
     LockedSlot slot(slot_, 1000);
-    const bool freed = ReleaseSharedWriter(writer, ThisModuleId());
+    const bool freed = ReleaseSharedWriter(writer, ThisModuleId(), unloading);
     // The next module to attach creates a new writer.
     if (freed && slot.Mapped() && slot->writer == writer) slot->writer = nullptr;
   }

@@ -29,6 +29,7 @@ class ModuleTrace {
 
  private:
   void ReadSwitch();
+  void Release(bool unloading);
 
   CRITICAL_SECTION lock_;
   HANDLE slot_ = nullptr;

@@ -1,0 +1,147 @@
+// The file sink and the naming functions, through this program's own copy of
+// the trace code (linked in as into the module).
+#include <windows.h>
+#include <strmif.h>
+#include <uuids.h>
+#include <vfwmsgs.h>
+
+#include <gtest/gtest.h>
+
+#include <regex>
+#include <thread>
+#include <vector>
+
+#include "diag/core/status_names.h"
+#include "diag/trace.h"
+#include "tests/windows/diag/trace_support.h"
+
+namespace ovl::testing {
+namespace {
+
+using diag::Trace;
+constexpr std::uint32_t kFileOnly = diag::kTraceOn | diag::kTraceToFile;
+
+TEST(TraceFile, NewFileStartsWithAByteOrderMarkAndLineEndsBecomeCrLf) {
+  const std::wstring path = ScratchDirectory(L"new") + L"log.txt";
+  {
+    TracingTo tracing(path, kFileOnly);
+    Trace("a\nb");
+    Trace("\nc\rd\r\ne");
+    Trace("\n\n%s=%d", "n", 7);
+  }
+  EXPECT_EQ(ReadWholeFile(path), std::string(kUtf8Mark) + "a\r\nb" + "\r\nc\r\nd\r\ne" + "\r\n\r\nn=7");
+}
+
+TEST(TraceFile, AnExistingFileIsAppendedToWithoutAMark) {
+  const std::wstring path = ScratchDirectory(L"old") + L"log.txt";
+  ASSERT_TRUE(WriteWholeFile(path, "earlier run"));
+  {
+    TracingTo tracing(path, kFileOnly);
+    Trace("\nnext run");
+  }
+  {
+    TracingTo tracing(path, kFileOnly);  // a second attach: still no mark
+    Trace("\nthird");
+  }
+  EXPECT_EQ(ReadWholeFile(path), "earlier run\r\nnext run\r\nthird");
+}
+
+TEST(TraceFile, APathThatIsADirectoryGetsTheFileInside) {
+  const std::wstring dir = ScratchDirectory(L"fallback");
+  const std::wstring path = dir + L"TERNTrace.txt";
+  ASSERT_TRUE(CreateDirectoryW(path.c_str(), nullptr));
+  {
+    TracingTo tracing(path, kFileOnly);
+    Trace("\ninside");
+  }
+  EXPECT_EQ(ReadWholeFile(path + L"\\TERNTrace.txt"), std::string(kUtf8Mark) + "\r\ninside");
+}
+
+TEST(TraceFile, PrefixesShowTheThreadAndAStampedPause) {
+  const std::wstring path = ScratchDirectory(L"prefix") + L"log.txt";
+  {
+    TracingTo tracing(path, kFileOnly | diag::kTraceTimeStamp | diag::kTraceThreadId);
+    Trace("\nfirst");
+    Sleep(250);
+    Trace("\nsecond");
+    Trace("no prefix");
+  }
+  const std::string text = ReadWholeFile(path);
+  const std::regex expected(
+      "\xEF\xBB\xBF\r\n\\d{2}:\\d{2}:\\d{2}\\.\\d{3}: ([0-9a-f]{8}): first"
+      "\r\n\r\n\\d{2}:\\d{2}:\\d{2}\\.\\d{3}: ([0-9a-f]{8}): secondno prefix");
+  std::smatch match;
+  ASSERT_TRUE(std::regex_match(text, match, expected)) << text;
+  char thread[16];
+  std::snprintf(thread, sizeof thread, "%08lx", GetCurrentThreadId());
+  EXPECT_EQ(match[1], thread);
+  EXPECT_EQ(match[2], thread);
+}
+
+TEST(TraceFile, ManyThreadsTracingAtOnceLoseNoLine) {
+  const std::wstring path = ScratchDirectory(L"threads") + L"log.txt";
+  constexpr int kThreads = 8, kLines = 400;
+  {
+    TracingTo tracing(path, kFileOnly | diag::kTraceThreadId);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([t] {
+        for (int i = 0; i < kLines; ++i) {
+          Trace("\nthread %d line %d;", t, i);
+          if (i % 20 == 19) Sleep(30);  // let the flush timer run in between
+        }
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+  }
+  const std::string text = ReadWholeFile(path);
+  EXPECT_EQ(CountOf(text, "\r\n"), kThreads * kLines);
+  for (int t = 0; t < kThreads; ++t) {
+    for (int i = 0; i < kLines; ++i) {
+      const std::string line = ": thread " + std::to_string(t) + " line " + std::to_string(i) + ";";
+      ASSERT_EQ(CountOf(text, line), 1) << line;
+    }
+  }
+}
+
+TEST(TraceNames, ShippedFlagsTraceNothingAndNameNothing) {
+  const std::wstring path = ScratchDirectory(L"off") + L"log.txt";
+  {
+    TracingTo tracing(path, diag::kShippedTraceFlags);
+    Trace("\nnever");
+    for (const diag::CodeTable& table : {diag::SocketErrorTable(), diag::StatusCodeTable()}) {
+      for (std::size_t i = 0; i < table.count; ++i) {
+        const std::uint32_t code = table.rows[i].code;
+        const bool socket = table.rows == diag::SocketErrorTable().rows;
+        EXPECT_STREQ(diag::StatusName(static_cast<HRESULT>(socket ? 0x80070000u | code : code)), "") << code;
+      }
+    }
+    for (std::uint32_t code : {0x80072745u, 0x80072EDEu, 0x8005F005u, 0x12345678u, 0x00050055u}) {
+      EXPECT_STREQ(diag::StatusName(static_cast<HRESULT>(code)), "");
+    }
+    EXPECT_STREQ(diag::SampleTimeText(nullptr), "");
+    EXPECT_STREQ(diag::TimeFormatName(&TIME_FORMAT_MEDIA_TIME), "");
+  }
+  EXPECT_FALSE(FileExists(path));
+}
+
+TEST(TraceNames, WithTracingOnCodesFormatsAndSamplesHaveNames) {
+  TracingTo tracing(ScratchDirectory(L"names") + L"log.txt", diag::kTraceOn);
+  EXPECT_STREQ(diag::StatusName(static_cast<HRESULT>(0x80072745)),
+               "WSAECONNABORTED = An established connection was aborted by the software in your host machine");
+  EXPECT_STREQ(diag::StatusName(static_cast<HRESULT>(0x80072EDE)), "Unknown Winsock error (11998=0x00002EDE)");
+  EXPECT_STREQ(diag::StatusName(static_cast<HRESULT>(0x8005F005)), "TERNKIT Raster Error (-5)");
+  EXPECT_STREQ(diag::StatusName(0x12345678), "0x12345678");
+  EXPECT_STREQ(diag::StatusName(0x00050055),
+               "RKMM_S_WRONG_STATE - The change was successful, but will take effect the next time you run the graph");
+  EXPECT_STREQ(diag::StatusName(VFW_E_NOT_CONNECTED), "0x80040209");
+  EXPECT_STREQ(diag::StatusName(E_OUTOFMEMORY), "E_OUTOFMEMORY");
+  EXPECT_STREQ(diag::TimeFormatName(&TIME_FORMAT_FRAME), "Frame");
+  EXPECT_STREQ(diag::TimeFormatName(&TIME_FORMAT_NONE), "None");
+  EXPECT_STREQ(diag::TimeFormatName(nullptr), "(NULL)");
+  EXPECT_STREQ(diag::TimeFormatName(&MEDIATYPE_Video), "{73646976-0000-0010-8000-00AA00389B71}");
+  EXPECT_STREQ(diag::SampleTimeText(nullptr), "NULL");
+}
+
+}  // namespace
+}  // namespace ovl::testing
