@@ -7,26 +7,11 @@
 
 #include <cstdint>
 
-#include "diag/core/trace_flags.h"
+#include "diag/core/trace_gate.h"
 
 struct IMediaSample;
 
 namespace ovl::diag {
-
-namespace detail {
-// The module's trace flags word; its address also identifies the module to
-// the writer it shares with other modules of the process.
-extern std::uint32_t traceFlags;
-void TraceWrite(const char* format, ...) __attribute__((format(printf, 1, 2)));
-}  // namespace detail
-
-inline bool TracingEnabled() { return (detail::traceFlags & kTraceOn) != 0; }
-
-// Always inlined so that, with tracing off, a call costs the bit test alone
-// while the compiler still checks the arguments against the format.
-__attribute__((always_inline, format(printf, 1, 2))) inline void Trace(const char* format, ...) {
-  if (TracingEnabled()) detail::TraceWrite(format, __builtin_va_arg_pack());
-}
 
 // Texts for trace lines and messages; "" while tracing is off. Each comes
 // from a small rotating set of static buffers: use it at once.

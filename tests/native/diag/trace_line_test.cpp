@@ -3,7 +3,9 @@
 
 #include <string>
 
+#include "diag/core/line_ends.h"
 #include "diag/core/trace_flags.h"
+#include "persistence/core/rk_buffer.h"
 #include "diag/core/trace_line.h"
 #include "diag/core/trace_stamp.h"
 
@@ -96,6 +98,17 @@ TEST(TraceStamp, ABlankLineMarksMoreThanATenthOfASecond) {
   EXPECT_TRUE(later.pause);
   EXPECT_STREQ(later.text, "+1d 00:00:00.151: ");
   EXPECT_FALSE(stamps.Next(base, 250).pause);
+}
+
+TEST(LineEnds, EveryLineEndBecomesCrLf) {
+  CBuffer buffer;
+  const std::string text = "a\nb\rc\r\nd\n\r\n\re";
+  ASSERT_TRUE(AppendWithCrLf(buffer, text.data(), text.size()));
+  EXPECT_EQ(std::string(reinterpret_cast<const char*>(buffer.Data()), buffer.Length()),
+            "a\r\nb\r\nc\r\nd\r\n\r\n\r\ne");
+  ASSERT_TRUE(AppendWithCrLf(buffer, "\r", 1));  // a CR at the very end stands alone
+  ASSERT_TRUE(AppendWithCrLf(buffer, "\n", 1));
+  EXPECT_EQ(buffer.Length(), 21u);  // two more CR LF pairs
 }
 
 }  // namespace
