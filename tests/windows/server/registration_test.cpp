@@ -7,6 +7,7 @@
 #include <strmif.h>
 #include <uuids.h>
 
+#include "tests/windows/support/com_apartment.h"
 #include "engine/filter/user_messages.h"
 #include "server/type_library.h"
 #include "tests/windows/server/server_test_support.h"
@@ -49,13 +50,14 @@ bool Offered(REFGUID major, REFGUID minor, DWORD merit = kMerit) {
 
 class Registration : public ::testing::Test {
  protected:
+  // The first member: COM is left after everything else the test holds.
+  const ovl::testing::ComApartment com_;
   void SetUp() override {
     RemoveAllRegistration();
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    ASSERT_TRUE(com_.Joined());
   }
   void TearDown() override {
     RemoveAllRegistration();
-    CoUninitialize();
   }
 
   // Everything one registration of the module at `path` consists of.
