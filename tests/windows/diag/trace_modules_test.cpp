@@ -9,6 +9,7 @@
 #include "diag/trace.h"
 #include "server/filter_identity.h"
 #include "tests/windows/diag/trace_support.h"
+#include "tests/windows/support/com_apartment.h"
 #include "tests/windows/support/test_paths.h"
 
 namespace ovl::testing {
@@ -80,12 +81,11 @@ void ClearSwitchInRegistry() {
 
 class TraceModules : public ::testing::Test {
  protected:
-  void SetUp() override { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
   void TearDown() override {
     SetSwitchInEnvironment(nullptr, L"");
     ClearSwitchInRegistry();
-    CoUninitialize();
   }
+  ComApartment com_;
 };
 
 TEST_F(TraceModules, CopiesUnderOtherNamesShareOneWriterWithThisProgram) {
