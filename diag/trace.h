@@ -19,6 +19,12 @@ const char* StatusName(HRESULT code);
 const char* SampleTimeText(IMediaSample* sample);
 const char* TimeFormatName(const GUID* format);
 
+// A sample's tag in streaming lines: the low 12 bits of its address, enough
+// to follow one sample from line to line.
+inline unsigned SampleTag(const void* sample) {
+  return static_cast<unsigned>(reinterpret_cast<std::uintptr_t>(sample) & 0xFFF);
+}
+
 // Releases this module's hold on the shared log writer, writing out what is
 // pending; a later traced line attaches again. DllCanUnloadNow calls it
 // before answering S_OK; module unload does the same for good.
