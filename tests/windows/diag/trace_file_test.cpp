@@ -3,7 +3,6 @@
 #include <windows.h>
 #include <strmif.h>
 #include <uuids.h>
-#include <vfwmsgs.h>
 
 #include <gtest/gtest.h>
 
@@ -125,20 +124,13 @@ TEST(TraceNames, ShippedFlagsTraceNothingAndNameNothing) {
   EXPECT_FALSE(FileExists(path));
 }
 
-TEST(TraceNames, WithTracingOnCodesFormatsAndSamplesHaveNames) {
+// The names themselves are tested natively; here the platform's HRESULT and
+// GUID reach the tables unchanged.
+TEST(TraceNames, WithTracingOnThePlatformTypesReachTheTables) {
   TracingTo tracing(ScratchDirectory(L"names") + L"log.txt", diag::kTraceOn);
-  EXPECT_STREQ(diag::StatusName(static_cast<HRESULT>(0x80072745)),
-               "WSAECONNABORTED = An established connection was aborted by the software in your host machine");
-  EXPECT_STREQ(diag::StatusName(static_cast<HRESULT>(0x80072EDE)), "Unknown Winsock error (11998=0x00002EDE)");
-  EXPECT_STREQ(diag::StatusName(static_cast<HRESULT>(0x8005F005)), "TERNKIT Raster Error (-5)");
-  EXPECT_STREQ(diag::StatusName(0x12345678), "0x12345678");
-  EXPECT_STREQ(diag::StatusName(0x00050055),
-               "RKMM_S_WRONG_STATE - The change was successful, but will take effect the next time you run the graph");
-  EXPECT_STREQ(diag::StatusName(VFW_E_NOT_CONNECTED), "0x80040209");
   EXPECT_STREQ(diag::StatusName(E_OUTOFMEMORY), "E_OUTOFMEMORY");
+  EXPECT_STREQ(diag::StatusName(static_cast<HRESULT>(0x8005F005)), "TERNKIT Raster Error (-5)");
   EXPECT_STREQ(diag::TimeFormatName(&TIME_FORMAT_FRAME), "Frame");
-  EXPECT_STREQ(diag::TimeFormatName(&TIME_FORMAT_NONE), "None");
-  EXPECT_STREQ(diag::TimeFormatName(nullptr), "(NULL)");
   EXPECT_STREQ(diag::TimeFormatName(&MEDIATYPE_Video), "{73646976-0000-0010-8000-00AA00389B71}");
   EXPECT_STREQ(diag::SampleTimeText(nullptr), "NULL");
 }
