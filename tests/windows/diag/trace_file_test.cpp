@@ -13,6 +13,7 @@
 #include "diag/core/status_names.h"
 #include "diag/trace.h"
 #include "tests/windows/diag/trace_support.h"
+#include "tests/windows/support/com_apartment.h"
 
 namespace ovl::testing {
 namespace {
@@ -133,6 +134,24 @@ TEST(TraceNames, WithTracingOnThePlatformTypesReachTheTables) {
   EXPECT_STREQ(diag::TimeFormatName(&TIME_FORMAT_FRAME), "Frame");
   EXPECT_STREQ(diag::TimeFormatName(&MEDIATYPE_Video), "{73646976-0000-0010-8000-00AA00389B71}");
   EXPECT_STREQ(diag::SampleTimeText(nullptr), "NULL");
+
+  // A sample of the platform allocator: no times, then a start time alone.
+  ComApartment com;
+  IMemAllocator* allocator = nullptr;
+  ASSERT_HRESULT_SUCCEEDED(CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
+                                            reinterpret_cast<void**>(&allocator)));
+  ALLOCATOR_PROPERTIES wanted{1, 16, 1, 0}, got{};
+  ASSERT_HRESULT_SUCCEEDED(allocator->SetProperties(&wanted, &got));
+  ASSERT_HRESULT_SUCCEEDED(allocator->Commit());
+  IMediaSample* sample = nullptr;
+  ASSERT_HRESULT_SUCCEEDED(allocator->GetBuffer(&sample, nullptr, nullptr, 0));
+  EXPECT_STREQ(diag::SampleTimeText(sample), "NO TIME");
+  REFERENCE_TIME start = -15000000;
+  sample->SetTime(&start, nullptr);  // GetTime then answers VFW_S_NO_STOP_TIME
+  EXPECT_STREQ(diag::SampleTimeText(sample), "-1.500s");
+  sample->Release();
+  allocator->Decommit();
+  allocator->Release();
 }
 
 }  // namespace
