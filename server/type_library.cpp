@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/filter/user_messages.h"
+#include "persistence/core/com_ptr.h"
 #include "server/filter_identity.h"
 #include "diag/trace.h"
 
@@ -25,10 +26,10 @@ std::string Narrow(const std::wstring& text, UINT codePage) {
 }  // namespace
 
 HRESULT RegisterTypeLibrary(const std::wstring& path) {
-  ITypeLib* library = nullptr;
+  ovl::ComPtr<ITypeLib> library;
   // The type library loader works with MAX_PATH buffers (Wine's overruns its
   // stack on longer names), so a longer path counts as a failed load.
-  HRESULT hr = path.size() < MAX_PATH ? LoadTypeLib(path.c_str(), &library)
+  HRESULT hr = path.size() < MAX_PATH ? LoadTypeLib(path.c_str(), library.Put())
                                       : HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
   if (FAILED(hr)) {
     diag::Trace("\nT_RegisterTypeLibrary: LoadTypeLib failed 0x%08x", static_cast<unsigned>(hr));
@@ -40,14 +41,13 @@ HRESULT RegisterTypeLibrary(const std::wstring& path) {
     return hr;
   }
   // The platform declares the path non-const; it is only read.
-  hr = RegisterTypeLib(library, const_cast<OLECHAR*>(path.c_str()), nullptr);
+  hr = RegisterTypeLib(library.Get(), const_cast<OLECHAR*>(path.c_str()), nullptr);
   if (FAILED(hr)) {
     diag::Trace("\nT_RegisterTypeLibrary: RegisterTypeLib failed 0x%08x", static_cast<unsigned>(hr));
     char text[260];
     std::snprintf(text, sizeof(text), "Failed to register type library: %s", Narrow(path, CP_ACP).c_str());
     ShowFilterMessage(text, "Error");
   }
-  library->Release();
   return hr;
 }
 

@@ -2,6 +2,7 @@
 // and disconnecting a pin does to the composite size and the surfaces.
 #include "engine/core/composite_size.h"
 #include "engine/filter/overlay_filter.h"
+#include "persistence/core/com_ptr.h"
 #include "engine/core/pixel_image.h"
 #include "streaming/mux_dynamic_output_pin.h"
 #include "streaming/overlay_input_pin.h"
@@ -153,12 +154,9 @@ HRESULT CVOvrLyFilter::BreakConnect(PIN_DIRECTION direction, int pinIndex) {
     }
     if (outputConnected) {
       // Without the main input there are no frames: the output goes too.
-      IPin* peer = output->GetConnected();
-      if (peer != nullptr) {
-        peer->AddRef();
-        peer->Disconnect();
-        peer->Release();
-      }
+      // Our own reference keeps the peer alive while it lets go of us.
+      const auto peer = ovl::ComPtr<IPin>::Share(output->GetConnected());
+      if (peer) peer->Disconnect();
       output->Disconnect();
     }
   } else if (pinIndex == 1) {

@@ -2,6 +2,7 @@
 // reconnected through the graph with a type of the new size.
 #include "engine/core/composite_size.h"
 #include "engine/filter/overlay_filter.h"
+#include "persistence/core/com_ptr.h"
 #include "streaming/mux_dynamic_output_pin.h"
 #include "streaming/mux_transform_input_pin.h"
 #include "engine/filter/user_messages.h"
@@ -25,12 +26,12 @@ HRESULT CVOvrLyFilter::RecomputeOutputSize() {
 HRESULT CVOvrLyFilter::ReconnectGraph() {
   CMuxDynamicOutputPin* output = OutputPin();
   if (output == nullptr || !output->IsConnected()) return S_OK;
-  IGraphBuilder* graph = nullptr;
-  if (m_pGraph != nullptr) m_pGraph->QueryInterface(IID_IGraphBuilder, reinterpret_cast<void**>(&graph));
+  ovl::ComPtr<IGraphBuilder> graph;
+  if (m_pGraph != nullptr) m_pGraph->QueryInterface(IID_IGraphBuilder, graph.PutVoid());
   HRESULT hr = S_OK;
   CMediaType type;
-  if (SUCCEEDED(GetMediaType(0, &type)) && graph != nullptr) {
-    hr = ReconnectDownstream(output, graph, &type);
+  if (SUCCEEDED(GetMediaType(0, &type)) && graph) {
+    hr = ReconnectDownstream(output, graph.Get(), &type);
     if (FAILED(hr)) {
       if (hr == VFW_E_TYPE_NOT_ACCEPTED) {
         ovl::ShowFilterMessage(
@@ -41,7 +42,6 @@ HRESULT CVOvrLyFilter::ReconnectGraph() {
       }
     }
   }
-  if (!output->IsConnected()) hr = graph != nullptr ? graph->Connect(output, nullptr) : S_FALSE;
-  if (graph != nullptr) graph->Release();
+  if (!output->IsConnected()) hr = graph ? graph->Connect(output, nullptr) : S_FALSE;
   return hr;
 }

@@ -9,6 +9,7 @@
 
 #include "KMVVOvLy.h"
 #include "server/filter_identity.h"
+#include "tools/ovlcompose/edit_settings.h"
 #include "tools/ovlcompose/frame_sink.h"
 #include "tools/ovlcompose/options.h"
 #include "tools/ovlcompose/trace_option.h"
@@ -342,12 +343,13 @@ int wmain(int argc, wchar_t** argv) {
     PrintUsage();
     return 0;
   }
-  if (options.pngFrame < 0) options.pngFrame = options.frames / 2;
   // Before the filter's module loads: it reads the switch once, at load.
   if (!options.trace.empty() && !ovlcompose::TraceModuleTo(options.trace, error)) {
     std::fprintf(stderr, "error: %s\n", Narrow(error).c_str());
     return 2;
   }
+  if (!options.editSettings.empty()) return EditSettings(options.editSettings);
+  if (options.pngFrame < 0) options.pngFrame = options.frames / 2;
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   const int status = Compose(options);
   CoUninitialize();

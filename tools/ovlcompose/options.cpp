@@ -71,6 +71,7 @@ void PrintUsage() {
       "  --start S --stop S   compose only from S to S seconds of the inputs\n"
       "  --settings FILE      apply filter settings exported by ExportSettings (XML or INI) before running\n"
       "  --export-settings FILE  write the filter settings in force (as XML) before running\n"
+      "  --edit-settings FILE    edit FILE's settings in the filter's property pages (OK writes FILE) and exit\n"
       "  --out FILE           output AVI (default out\\composite.avi)\n"
       "  --png FILE           snapshot PNG (default out\\composite.png)\n"
       "  --png-frame K        frame of the snapshot, counted from 0 (default: the middle frame)\n"
@@ -166,6 +167,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o, std::wstring& error, boo
       (arg == L"--start" ? o.start : o.stop) = seconds;
     } else if (arg == L"--settings") {
       if (!value(o.settings)) return false;
+    } else if (arg == L"--edit-settings") {
+      if (!value(o.editSettings)) return false;
     } else if (arg == L"--export-settings") {
       if (!value(o.exportSettings)) return false;
     } else if (arg == L"--out") {

@@ -158,7 +158,8 @@ TEST_F(ClassObjects, AggregationGoesThroughIUnknownOnly) {
 }
 
 TEST_F(ClassObjects, PagesFollowThePropertyFrameProtocol) {
-  ovl::ComPtr<IPropertyPage> page = Create<IPropertyPage>(kClsidPropertyPage, IID_IPropertyPage);
+  // The About page takes any object; the settings page only a filter.
+  ovl::ComPtr<IPropertyPage> page = Create<IPropertyPage>(kClsidAboutPage, IID_IPropertyPage);
   ASSERT_TRUE(page);
   // One site at a time, held while set; the edited objects likewise.
   Outer site, second, edited;
