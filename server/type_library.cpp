@@ -5,10 +5,10 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/filter/user_messages.h"
 #include "persistence/core/com_ptr.h"
 #include "server/filter_identity.h"
 #include "diag/trace.h"
+#include "ui/modal_seam.h"
 
 namespace ovl::server {
 namespace {
@@ -37,7 +37,7 @@ HRESULT RegisterTypeLibrary(const std::wstring& path) {
     char text[260];
     std::snprintf(text, sizeof(text), "Failed %s to register type library: %s",
                   diag::TracingEnabled() ? diag::StatusName(hr) : "", Narrow(path, CP_THREAD_ACP).c_str());
-    ShowFilterMessage(text, "Error");
+    ui::ShowMessageBox(nullptr, text, "Error", MB_TASKMODAL | MB_OK);
     return hr;
   }
   // The platform declares the path non-const; it is only read.
@@ -46,7 +46,7 @@ HRESULT RegisterTypeLibrary(const std::wstring& path) {
     diag::Trace("\nT_RegisterTypeLibrary: RegisterTypeLib failed 0x%08x", static_cast<unsigned>(hr));
     char text[260];
     std::snprintf(text, sizeof(text), "Failed to register type library: %s", Narrow(path, CP_ACP).c_str());
-    ShowFilterMessage(text, "Error");
+    ui::ShowMessageBox(nullptr, text, "Error", MB_TASKMODAL | MB_OK);
   }
   return hr;
 }

@@ -15,7 +15,8 @@ HINSTANCE PlatformShellExecute(HWND owner, const char* verb, const char* file, c
   return ShellExecuteA(owner, verb, file, parameters, directory, show);
 }
 
-// Window threads only (the pages and their frame), so no lock.
+// Read by window threads and by a graph's thread (a failed reconnection).
+SRWLOCK g_lock = SRWLOCK_INIT;
 ModalCalls g_calls = PlatformModalCalls();
 
 }  // namespace
@@ -24,25 +25,32 @@ ModalCalls PlatformModalCalls() {
   return {PlatformMessageBox, PlatformChooseColor, PlatformGetOpenFileName, PlatformShellExecute, PlatformHtmlHelp};
 }
 
-ModalCalls CurrentModalCalls() { return g_calls; }
+ModalCalls CurrentModalCalls() {
+  AcquireSRWLockShared(&g_lock);
+  const ModalCalls calls = g_calls;
+  ReleaseSRWLockShared(&g_lock);
+  return calls;
+}
 
 ModalCalls SetModalCalls(const ModalCalls& calls) {
+  AcquireSRWLockExclusive(&g_lock);
   const ModalCalls previous = g_calls;
   g_calls = calls;
+  ReleaseSRWLockExclusive(&g_lock);
   return previous;
 }
 
 int ShowMessageBox(HWND owner, const char* text, const char* caption, UINT type) {
-  return g_calls.messageBox(owner, text, caption, type);
+  return CurrentModalCalls().messageBox(owner, text, caption, type);
 }
-BOOL ChooseColorModal(CHOOSECOLORA* choice) { return g_calls.chooseColor(choice); }
-BOOL GetOpenFileNameModal(OPENFILENAMEA* choice) { return g_calls.getOpenFileName(choice); }
+BOOL ChooseColorModal(CHOOSECOLORA* choice) { return CurrentModalCalls().chooseColor(choice); }
+BOOL GetOpenFileNameModal(OPENFILENAMEA* choice) { return CurrentModalCalls().getOpenFileName(choice); }
 HINSTANCE ShellExecuteCall(HWND owner, const char* verb, const char* file, const char* parameters,
                            const char* directory, int show) {
-  return g_calls.shellExecute(owner, verb, file, parameters, directory, show);
+  return CurrentModalCalls().shellExecute(owner, verb, file, parameters, directory, show);
 }
 HWND HtmlHelpCall(HWND owner, const char* file, UINT command, DWORD_PTR data) {
-  return g_calls.htmlHelp(owner, file, command, data);
+  return CurrentModalCalls().htmlHelp(owner, file, command, data);
 }
 
 }  // namespace ovl::ui

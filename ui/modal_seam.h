@@ -1,10 +1,10 @@
 #pragma once
-// Every modal window and outside launch the pages start goes through this one
-// table: message boxes, the colour chooser, the open-file chooser, the
-// shell's "open" and HTML Help. The defaults make the platform calls; a test
-// installs its own entries to observe and answer them, so a modal loop never
-// blocks an automated run. (The filter's own reconnection messages have the
-// same kind of seam in engine/filter/user_messages.h.)
+// Every modal window and outside launch of the module goes through this one
+// table: message boxes (the pages', the filter's failed reconnection, a
+// failed type library registration), the colour chooser, the open-file
+// chooser, the shell's "open" and HTML Help. The defaults make the platform
+// calls; a test installs its own entries to observe and answer them, so a
+// modal loop never blocks an automated run.
 #include <windows.h>
 #include <commdlg.h>
 

@@ -4,9 +4,9 @@
 #include "engine/filter/overlay_filter.h"
 #include "persistence/core/com_ptr.h"
 #include "streaming/mux_dynamic_output_pin.h"
-#include "streaming/mux_transform_input_pin.h"
-#include "engine/filter/user_messages.h"
 #include "streaming/graph_reconnection.h"
+#include "streaming/mux_transform_input_pin.h"
+#include "ui/modal_seam.h"
 
 HRESULT CVOvrLyFilter::RecomputeOutputSize() {
   ovl::InputFrame inputs[2];
@@ -34,11 +34,13 @@ HRESULT CVOvrLyFilter::ReconnectGraph() {
     hr = ReconnectDownstream(output, graph.Get(), &type);
     if (FAILED(hr)) {
       if (hr == VFW_E_TYPE_NOT_ACCEPTED) {
-        ovl::ShowFilterMessage(
-            "The down stream filter refused the change.\rYou can try changing the display mode to 24 or 32-bit", "Fail");
+        ovl::ui::ShowMessageBox(
+            nullptr, "The down stream filter refused the change.\rYou can try changing the display mode to 24 or 32-bit",
+            "Fail", MB_TASKMODAL | MB_OK);
       } else {
-        ovl::ShowFilterMessage("The requested change has failed\rYou can try changing the display mode to 24 or 32-bit",
-                               "Error");
+        ovl::ui::ShowMessageBox(nullptr,
+                                "The requested change has failed\rYou can try changing the display mode to 24 or 32-bit",
+                                "Error", MB_TASKMODAL | MB_OK);
       }
     }
   }

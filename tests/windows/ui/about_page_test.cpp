@@ -56,7 +56,7 @@ class AboutPage : public ::testing::Test {
     SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(HTCLIENT, message));
   }
 
-  ComScope com;
+  ComApartment com;
   HelpCallRecorder calls;
   HWND frame = nullptr;
   LONG_PTR frameProc = 0;
