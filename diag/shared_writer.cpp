@@ -40,6 +40,8 @@ void CALLBACK FlushTick(void* parameter, BOOLEAN) {
   InterlockedDecrement(&writer->flushing);
 }
 
+// Called under the writer's lock, so two appending threads never both make
+// a queue for the same writer.
 void StartFlushTimer(SharedWriter* writer, const void* owner) {
   HANDLE queue = CreateTimerQueue();
   if (queue == nullptr) return;

@@ -78,6 +78,25 @@ TEST(TraceFile, PrefixesShowTheThreadAndAStampedPause) {
   EXPECT_EQ(match[2], thread);
 }
 
+TEST(TraceFile, OverlongTextsAndRunsOfLineFeedsAreCut) {
+  const std::wstring path = ScratchDirectory(L"long") + L"log.txt";
+  {
+    TracingTo tracing(path, kFileOnly | diag::kTraceTimeStamp | diag::kTraceThreadId | diag::kTraceHandleCount);
+    Trace("%s", (std::string(1000, '\n') + std::string(5000, 'x')).c_str());
+    Trace("\nafter");
+  }
+  // The text is cut to 2047 characters (1000 line feeds, 1047 x); of the
+  // line feeds only the CR LF pairs that fit the 50-character prefix beside
+  // the stamp, handle count and thread id are kept.
+  const std::string text = ReadWholeFile(path);
+  const std::size_t xs = text.find('x');
+  ASSERT_NE(xs, std::string::npos);
+  EXPECT_EQ(text.find_first_not_of('x', xs) - xs, 1047u);
+  EXPECT_LE(xs - 3, diag::kTracePrefixLimit);
+  EXPECT_GE(CountOf(text.substr(0, xs), "\r\n"), 1);
+  EXPECT_NE(text.find("after", xs), std::string::npos);
+}
+
 TEST(TraceFile, ManyThreadsTracingAtOnceLoseNoLine) {
   const std::wstring path = ScratchDirectory(L"threads") + L"log.txt";
   constexpr int kThreads = 8, kLines = 400;
