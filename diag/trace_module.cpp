@@ -57,11 +57,12 @@ void ModuleTrace::ReadSwitch() {
     detail::traceFlags = flags;
   }
   const DWORD m = GetEnvironmentVariableW(kTracePathVariable, text, MAX_PATH);
+  // A stored string need not end in a NUL: the zeroed last character does.
+  wchar_t stored[MAX_PATH] = {};
   if (m > 0 && m < MAX_PATH) {
     std::wcscpy(path_, text);
-  } else if (ReadRegistry(kTracePathValue, REG_SZ, text, sizeof text - sizeof(wchar_t))) {
-    text[MAX_PATH - 1] = 0;
-    if (text[0] != 0) std::wcscpy(path_, text);
+  } else if (ReadRegistry(kTracePathValue, REG_SZ, stored, sizeof stored - sizeof(wchar_t)) && stored[0] != 0) {
+    std::wcscpy(path_, stored);
   }
 }
 
