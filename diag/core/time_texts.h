@@ -23,9 +23,11 @@ struct GuidBytes {
 };
 
 // The fixed identifier this module names "Absolute time": a time format of
-// the product family (sample times counted from a wall-clock origin).
+// the product family (sample times counted from a wall-clock origin). Its
+// value is chosen here, once; never change it.
 extern const GuidBytes kTimeFormatAbsolute;
 // The product family's media subtype of a UDP stream, named in seeking lines.
+// This filter never carries one; the value is chosen here like the one above.
 extern const GuidBytes kMediaSubtypeUdpStream;
 
 // The name of a time format: "Time", "Frame", ... for the known formats

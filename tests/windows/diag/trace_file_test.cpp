@@ -123,6 +123,32 @@ TEST(TraceFile, ManyThreadsTracingAtOnceLoseNoLine) {
   }
 }
 
+// OutputDebugString reaches a debugger as a DBG_PRINTEXCEPTION_C exception,
+// which a vectored handler sees first.
+std::string g_debuggerText;
+
+LONG CALLBACK SeeDebuggerOutput(EXCEPTION_POINTERS* info) {
+  const EXCEPTION_RECORD* record = info->ExceptionRecord;
+  if (record->ExceptionCode == DBG_PRINTEXCEPTION_C && record->NumberParameters >= 2) {
+    g_debuggerText.append(reinterpret_cast<const char*>(record->ExceptionInformation[1]),
+                          static_cast<std::size_t>(record->ExceptionInformation[0]));
+  }
+  return EXCEPTION_CONTINUE_SEARCH;
+}
+
+TEST(TraceFile, TheDebuggerSinkGetsTheLineAndNoFileIsWritten) {
+  const std::wstring path = ScratchDirectory(L"debugger") + L"log.txt";
+  g_debuggerText.clear();
+  void* handler = AddVectoredExceptionHandler(1, SeeDebuggerOutput);
+  {
+    TracingTo tracing(path, diag::kTraceOn | diag::kTraceToDebugger);
+    Trace("\nto the debugger %d", 40);
+  }
+  RemoveVectoredExceptionHandler(handler);
+  EXPECT_NE(g_debuggerText.find("\r\nto the debugger 40"), std::string::npos) << g_debuggerText;
+  EXPECT_FALSE(FileExists(path));
+}
+
 TEST(TraceNames, ShippedFlagsTraceNothingAndNameNothing) {
   const std::wstring path = ScratchDirectory(L"off") + L"log.txt";
   {
