@@ -69,6 +69,7 @@ HResult FrameCompositor::BuildSurfaces(std::int32_t width, std::int32_t height,
   }
   background_.Fill(bkColor);
   video1Format_ = video1;
+  video2TopDown_ = video2.topDown;
   if (!SizeStripBuffer()) {
     ReleaseSurfaces();
     return kOutOfMemory;
@@ -81,6 +82,7 @@ void FrameCompositor::ReleaseSurfaces() {
   background_.Release();
   blendedBackground_.Release();
   video2_.Release();
+  video2TopDown_ = false;
   std::vector<std::uint8_t>().swap(stripStore_);
   video1Format_ = VideoFormat{};
 }
@@ -128,7 +130,11 @@ ConstRgbView FrameCompositor::PictureOf(const OverlaySettings& settings, std::ui
       return ConstRgbView(row);
     }
     case LAYERTYPE_VIDEO1: return video1;
-    case LAYERTYPE_VIDEO2: return video2_.View();
+    case LAYERTYPE_VIDEO2: {
+      ConstRgbView picture = video2_.View();
+      picture.topDown = video2TopDown_;
+      return picture;
+    }
     case LAYERTYPE_OVERLAYIMAGE: return settings.OverlayImage.RgbPixels();
     default: return ConstRgbView();
   }
@@ -171,7 +177,7 @@ FrameCompositor::FramePlan FrameCompositor::PlanFrame(const OverlaySettings& set
     const LayerSettings& layer = settings.Layers[position];
     ConstRgbView picture = PictureOf(settings, layer.LayerType, video1);
     if (newVideo2 != nullptr && layer.LayerType == LAYERTYPE_VIDEO2) {
-      picture = ConstRgbView(newVideo2, video2_.Width(), video2_.Height());
+      picture = ConstRgbView(newVideo2, video2_.Width(), video2_.Height(), video2TopDown_);
     }
     LayerPlan& plan = frame.layers[position];
     plan = PlanLayer(width, height, picture, layer, layer.LayerType == LAYERTYPE_BACKGROUND);
@@ -211,13 +217,15 @@ int FrameCompositor::FirstVisibleLayer(const FramePlan& frame, std::int32_t y0, 
 // frame row y0 up have drawn it (the whole picture at y0 = 0, or when no
 // layer draws it): every picture row below frame row y0 goes to the surface
 // now, while it is in cache. `rowsDone` rows from the picture's bottom (the
-// start of the buffer) are already copied.
+// start of the buffer) are already copied. A top-down picture keeps its row
+// order in the surface and goes there whole, its rows being drawn the other
+// way round.
 void FrameCompositor::RefreshSecondPicture(const FramePlan& frame, std::int32_t y0,
                                            std::int32_t* rowsDone) {
   if (frame.newVideo2 == nullptr) return;
   const std::int32_t height = video2_.Height();
   const std::int32_t upTo =
-      frame.video2Position < 0
+      frame.video2Position < 0 || video2TopDown_
           ? height
           : height - std::clamp(y0 - frame.layers[frame.video2Position].top, 0, height);
   if (upTo <= *rowsDone) return;
@@ -262,7 +270,7 @@ HResult FrameCompositor::ComposeFrame(const OverlaySettings& settings, const std
                                       std::size_t video2Bytes, std::uint8_t* output,
                                       std::size_t outputBytes) {
   if (composite_.Empty() || !video1Format_.present || video1 == nullptr) return kFail;
-  const ConstRgbView video1View(video1, video1Format_.width, video1Format_.height);
+  const ConstRgbView video1View(video1, video1Format_.width, video1Format_.height, video1Format_.topDown);
   if (video1Bytes < video1View.stride * static_cast<std::size_t>(video1View.height)) return kFail;
   if (heldVideo2 != nullptr && (video2_.Empty() || video2Bytes < video2_.SizeBytes())) return kFail;
 

@@ -2,6 +2,7 @@
 // reconnected through the graph with a type of the new size.
 #include "engine/core/composite_size.h"
 #include "engine/filter/overlay_filter.h"
+#include "engine/filter/video_rows.h"
 #include "persistence/core/com_ptr.h"
 #include "streaming/mux_dynamic_output_pin.h"
 #include "streaming/graph_reconnection.h"
@@ -16,7 +17,7 @@ HRESULT CVOvrLyFilter::RecomputeOutputSize() {
     const CMediaType& mt = pin->CurrentMediaType();
     if (mt.pbFormat == nullptr || mt.cbFormat < sizeof(VIDEOINFOHEADER)) return E_UNEXPECTED;
     const BITMAPINFOHEADER& bih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat)->bmiHeader;
-    inputs[i] = ovl::InputFrame{true, bih.biWidth, bih.biHeight, bih.biBitCount};
+    inputs[i] = ovl::InputFrame{true, bih.biWidth, VideoRowCount(bih), bih.biBitCount};
   }
   const bool changed = ovl::RecomputeCompositeSize(m_settings, inputs[0], inputs[1]);
   if (changed && OutputPin() != nullptr && OutputPin()->IsConnected()) ReconnectGraph();
