@@ -3,7 +3,7 @@
 #include "engine/filter/overlay_filter.h"
 #include "server/filter_identity.h"
 #include "server/filter_setup.h"
-#include "server/trace.h"
+#include "diag/trace.h"
 #include "ui/about_page.h"
 #include "ui/overlay_property_page.h"
 
@@ -11,7 +11,7 @@ namespace ovl::server {
 namespace {
 
 CUnknown* CALLBACK CreateOverlayFilter(LPUNKNOWN outer, HRESULT* phr) {
-  Trace("\nCVOvrLyFilter::CreateInstance");
+  diag::Trace("\nCVOvrLyFilter::CreateInstance");
   return CVOvrLyFilter::CreateInstance(outer, phr);
 }
 

@@ -6,7 +6,7 @@
 #include "server/class_table.h"
 #include "streaming/base/module_state.h"
 #include "server/registration.h"
-#include "server/trace.h"
+#include "diag/trace.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID /*reserved*/) {
   using ovl::server::kClassTable;
@@ -40,7 +40,7 @@ STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, void** object) {
 
 STDAPI DllCanUnloadNow() {
   if (!ovl::module::CanUnload()) return S_FALSE;
-  ovl::server::CloseTraceFile();
+  ovl::diag::CloseTraceLog();
   return S_OK;
 }
 

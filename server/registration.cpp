@@ -8,7 +8,7 @@
 #include "server/filter_setup.h"
 #include "server/module_path.h"
 #include "server/registry_tree.h"
-#include "server/trace.h"
+#include "diag/trace.h"
 #include "server/type_library.h"
 #include "server/version_guard.h"
 
@@ -26,7 +26,7 @@ HRESULT LastErrorResult() {
 HRESULT RegisterServer() {
   // A newer copy installed elsewhere keeps its registration.
   if (NewerVersionRegisteredElsewhere(identity::kClsidOverlayFilter)) return S_OK;
-  Trace("\nDllRegisterServer");
+  diag::Trace("\nDllRegisterServer");
 
   std::wstring path;
   if (!ModuleFilePath(&path)) return LastErrorResult();

@@ -7,7 +7,7 @@
 
 #include "persistence/core/com_ptr.h"
 #include "server/filter_identity.h"
-#include "server/trace.h"
+#include "diag/trace.h"
 #include "ui/modal_seam.h"
 
 namespace ovl::server {
@@ -32,18 +32,18 @@ HRESULT RegisterTypeLibrary(const std::wstring& path) {
   HRESULT hr = path.size() < MAX_PATH ? LoadTypeLib(path.c_str(), library.Put())
                                       : HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
   if (FAILED(hr)) {
-    Trace("\nT_RegisterTypeLibrary: LoadTypeLib failed 0x%08x", static_cast<unsigned>(hr));
+    diag::Trace("\nT_RegisterTypeLibrary: LoadTypeLib failed 0x%08x", static_cast<unsigned>(hr));
     // Messages are limited to 260 characters, like every message of the filter.
     char text[260];
     std::snprintf(text, sizeof(text), "Failed %s to register type library: %s",
-                  TracingEnabled() ? StatusName(hr) : "", Narrow(path, CP_THREAD_ACP).c_str());
+                  diag::TracingEnabled() ? diag::StatusName(hr) : "", Narrow(path, CP_THREAD_ACP).c_str());
     ui::ShowMessageBox(nullptr, text, "Error", MB_TASKMODAL | MB_OK);
     return hr;
   }
   // The platform declares the path non-const; it is only read.
   hr = RegisterTypeLib(library.Get(), const_cast<OLECHAR*>(path.c_str()), nullptr);
   if (FAILED(hr)) {
-    Trace("\nT_RegisterTypeLibrary: RegisterTypeLib failed 0x%08x", static_cast<unsigned>(hr));
+    diag::Trace("\nT_RegisterTypeLibrary: RegisterTypeLib failed 0x%08x", static_cast<unsigned>(hr));
     char text[260];
     std::snprintf(text, sizeof(text), "Failed to register type library: %s", Narrow(path, CP_ACP).c_str());
     ui::ShowMessageBox(nullptr, text, "Error", MB_TASKMODAL | MB_OK);

@@ -1,5 +1,6 @@
 #include "streaming/input_pairing.h"
 
+#include "diag/trace.h"
 #include "persistence/core/com_ptr.h"
 #include "streaming/multi_input_transform_filter.h"
 #include "streaming/mux_transform_input_pin.h"
@@ -60,6 +61,7 @@ void InputPairing::EndSeek() { inSeek_ = false; }
 // partner, the second input stops holding one. The ending input's partner
 // is woken first.
 void InputPairing::EndOfStream(int index) {
+  ovl::diag::Trace("\nEndOfStream for pin %d", index);
   if (index == 0) {
     SetEvent(frameAvailable_);
     SetEvent(advanceStream_);
@@ -106,17 +108,20 @@ InputPairing::Cover InputPairing::HeldSampleCovers(IMediaSample* main, IMediaSam
 // that event (or did so at the end of its previous call), and a wake-up lost
 // that way would park the thread for good.
 bool InputPairing::MainMustLeave(const CMuxTransformInputPin& main, const CMuxTransformInputPin& second,
-                                 HRESULT* result) {
+                                 unsigned tag, HRESULT* result) {
   if (main.IsFlushing() || second.IsFlushing()) {
+    ovl::diag::Trace("\n- OVLPin::Receive0(%03x) (FLUSH)", tag);
     *result = S_FALSE;
     return true;
   }
   if (stopping_ || main.IsEndOfStream()) {
+    ovl::diag::Trace("\n- OVLPin::Receive0(%03x) (STOP/EOS)", tag);
     SetEvent(frameAvailable_);
     *result = S_OK;
     return true;
   }
   if (inSeek_) {
+    ovl::diag::Trace("\n- OVLPin::Receive0(%03x) (in Seek)", tag);
     *result = S_OK;  // dropped: the position is changing
     return true;
   }
@@ -125,15 +130,23 @@ bool InputPairing::MainMustLeave(const CMuxTransformInputPin& main, const CMuxTr
 
 HRESULT InputPairing::ReceiveMain(IMediaSample* sample, CMuxTransformInputPin& main,
                                   CMuxTransformInputPin* second, CMultipleInputPinTransformFilter* filter) {
-  if (inSeek_) return S_OK;  // dropped while the position changes
+  const unsigned tag = ovl::diag::SampleTag(sample);
+  if (inSeek_) {
+    ovl::diag::Trace("\n- OVLPin::Receive0(%03x) (in Seek)", tag);
+    return S_OK;  // dropped while the position changes
+  }
   if (second == nullptr || !second->IsConnected() || second->IsEndOfStream() || main.IsEndOfStream()) {
-    return filter->Receive(0, sample, nullptr);
+    const HRESULT alone = filter->Receive(0, sample, nullptr);
+    ovl::diag::Trace("\n- OVLPin::Receive0(%03x) (normal, only one pin)", tag);
+    return alone;
   }
   HRESULT result = S_OK;
   for (;;) {
-    if (MainMustLeave(main, *second, &result)) return result;
+    if (MainMustLeave(main, *second, tag, &result)) return result;
+    ovl::diag::Trace("\nWaiting for FrameAvailable");
     WaitForSingleObject(frameAvailable_, INFINITE);
-    if (MainMustLeave(main, *second, &result)) return result;
+    ovl::diag::Trace("\nFinished Waiting for FrameAvailable");
+    if (MainMustLeave(main, *second, tag, &result)) return result;
     IMediaSample* looked = nullptr;
     const Cover cover = HeldSampleCovers(sample, &looked);
     ovl::ComPtr<IMediaSample> held(looked);
@@ -158,6 +171,7 @@ HRESULT InputPairing::ReceiveMain(IMediaSample* sample, CMuxTransformInputPin& m
         // The next main sample looks at the same held sample first.
         SetEvent(frameAvailable_);
       }
+      ovl::diag::Trace("\n- OVLPin::Receive0(%03x) (NORMAL)", tag);
       return result;
     }
     // Nothing held covers this sample: let the second input move on and look again.
@@ -165,26 +179,49 @@ HRESULT InputPairing::ReceiveMain(IMediaSample* sample, CMuxTransformInputPin& m
     SetEvent(advanceStream_);
     if (second->IsEndOfStream()) {
       // The second input has ended meanwhile: the sample in hand is composed alone.
-      return filter->Receive(0, sample, nullptr);
+      const HRESULT alone = filter->Receive(0, sample, nullptr);
+      ovl::diag::Trace("\n- OVLPin::Receive0(%03x) (normal, only one pin)", tag);
+      return alone;
     }
   }
 }
 
 HRESULT InputPairing::ReceiveSecond(IMediaSample* sample, CMuxTransformInputPin& second,
                                     CMuxTransformInputPin* main) {
-  if (main != nullptr && main->IsEndOfStream()) return S_OK;  // nobody will use it
-  if (inSeek_) return S_OK;
+  const unsigned tag = ovl::diag::SampleTag(sample);
+  if (main != nullptr && main->IsEndOfStream()) {
+    ovl::diag::Trace("\n- OVLPin::Receive1(%03x) (EOS)", tag);
+    return S_OK;  // nobody will use it
+  }
+  if (inSeek_) {
+    ovl::diag::Trace("\n- OVLPin::Receive1(%03x) (in Seek)", tag);
+    return S_OK;
+  }
   // The previous call reset AdvanceStream: a stop or flush that set it just
   // before would otherwise be lost and this sample held for good.
-  const auto flushing = [&] { return second.IsFlushing() || (main != nullptr && main->IsFlushing()); };
-  if (flushing()) return S_FALSE;
-  if (stopping_ || second.IsEndOfStream()) return S_OK;
+  const auto mustLeave = [&](HRESULT* result) {
+    if (second.IsFlushing() || (main != nullptr && main->IsFlushing())) {
+      ovl::diag::Trace("\n- OVLPin::Receive1(%03x) (FLUSH)", tag);
+      *result = S_FALSE;
+      return true;
+    }
+    if (stopping_ || second.IsEndOfStream()) {
+      ovl::diag::Trace("\n- OVLPin::Receive1(%03x) (STOP/EOS)", tag);
+      *result = S_OK;
+      return true;
+    }
+    return false;
+  };
+  HRESULT result = S_OK;
+  if (mustLeave(&result)) return result;
   SetHeld(sample);
   SetEvent(frameAvailable_);
+  ovl::diag::Trace("\nWaiting for Advance instruction");
   WaitForSingleObject(advanceStream_, INFINITE);
+  ovl::diag::Trace("\nFinished Waiting for Advance instruction");
   SetHeld(nullptr);
-  if (flushing()) return S_FALSE;
-  if (stopping_ || second.IsEndOfStream()) return S_OK;
+  if (mustLeave(&result)) return result;
   ResetEvent(advanceStream_);
+  ovl::diag::Trace("\n- OVLPin::Receive1(%03x) (NORMAL)", tag);
   return S_OK;
 }

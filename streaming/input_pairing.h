@@ -62,7 +62,8 @@ class InputPairing {
   void SetHeld(IMediaSample* sample);
   // Whether the main input's waiting sample must leave now, with the answer
   // for upstream.
-  bool MainMustLeave(const CMuxTransformInputPin& main, const CMuxTransformInputPin& second, HRESULT* result);
+  bool MainMustLeave(const CMuxTransformInputPin& main, const CMuxTransformInputPin& second, unsigned tag,
+                     HRESULT* result);
   void WakeBoth();
 
   HANDLE frameAvailable_;  // the second input published a sample, or the main input must look again

@@ -6,6 +6,7 @@
 #include <new>
 
 #include "persistence/core/com_ptr.h"
+#include "diag/trace.h"
 #include "server/filter_identity.h"
 #include "streaming/base/sample_properties.h"
 #include "streaming/mux_dynamic_output_pin.h"
@@ -119,6 +120,7 @@ void CMultipleInputPinTransformFilter::GrowInputPins() {
 
 HRESULT STDMETHODCALLTYPE CMultipleInputPinTransformFilter::Pause() {
   CAutoLock lock(&m_csFilterLock);
+  ovl::diag::Trace("Filter Pause\n");
   ResetEvent(m_evStop);
   if (m_State != State_Paused) {
     bool anyInput = false;
@@ -287,7 +289,9 @@ HRESULT CMultipleInputPinTransformFilter::Receive(int pinIndex, IMediaSample* sa
   if (FAILED(use.Started())) return use.Started();
   hr = Transform(pinIndex, sample, paired, out.Get());
   if (FAILED(hr)) {
-    // Transform failed: traced by the concrete filter; nothing is delivered.
+    // Nothing is delivered; the filter keeps streaming.
+    ovl::diag::Trace("\nMultiInputPin.Receive(%d): Transform(%s) failed %s", pinIndex, ovl::diag::SampleTimeText(sample),
+                     ovl::diag::StatusName(hr));
   } else if (hr == S_OK && m_pOutputPin->IsConnected()) {
     hr = DeliverDownstream(out.Get());
     m_bSampleSkipped = FALSE;

@@ -2,6 +2,7 @@
 
 #include <utility>
 
+#include "diag/trace.h"
 #include "streaming/multi_input_transform_filter.h"
 #include "streaming/mux_transform_input_pin.h"
 #include "server/filter_identity.h"
@@ -112,15 +113,22 @@ OVL_FORWARD_TO_MAIN(IsUsingTimeFormat, (const GUID* format), (format))
 OVL_FORWARD_TO_MAIN(GetDuration, (LONGLONG* duration), (duration))
 OVL_FORWARD_TO_MAIN(GetStopPosition, (LONGLONG* stop), (stop))
 OVL_FORWARD_TO_MAIN(GetCurrentPosition, (LONGLONG* current), (current))
-OVL_FORWARD_TO_MAIN(ConvertTimeFormat,
-                    (LONGLONG* target, const GUID* targetFormat, LONGLONG source, const GUID* sourceFormat),
-                    (target, targetFormat, source, sourceFormat))
 OVL_FORWARD_TO_MAIN(GetPositions, (LONGLONG* current, LONGLONG* stop), (current, stop))
 OVL_FORWARD_TO_MAIN(GetAvailable, (LONGLONG* earliest, LONGLONG* latest), (earliest, latest))
 OVL_FORWARD_TO_MAIN(GetRate, (double* rate), (rate))
 OVL_FORWARD_TO_MAIN(GetPreroll, (LONGLONG* preroll), (preroll))
 OVL_FORWARD_TO_MAIN(SetRate, (double rate), (rate))
 #undef OVL_FORWARD_TO_MAIN
+
+HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::ConvertTimeFormat(LONGLONG* target, const GUID* targetFormat,
+                                                                  LONGLONG source, const GUID* sourceFormat) {
+  const HRESULT hr = ForwardToMain(
+      [&](IMediaSeeking* s) { return s->ConvertTimeFormat(target, targetFormat, source, sourceFormat); });
+  // "returning hr" is the line's own text: the result is not shown.
+  ovl::diag::Trace("\nCMuxDynamicOutputPin::ConvertTimeFormat(%s -> %s) returning hr",
+                   ovl::diag::TimeFormatName(sourceFormat), ovl::diag::TimeFormatName(targetFormat));
+  return hr;
+}
 
 // A change of time format or position goes to every connected input. It
 // runs while streaming threads may be parked in the inputs, and upstream
@@ -147,12 +155,18 @@ HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::SetTimeFormat(const GUID* format
   HRESULT result = E_NOTIMPL;
   ForEachConnectedInput([&](int i, IMediaSeeking* seeking) {
     if (seeking == nullptr) {
-      if (i == 0) result = E_NOTIMPL;
+      if (i == 0) {
+        ovl::diag::Trace("\nCMuxDynamicOutputPin::SetTimeFormat(%s) returning E_NOTIMPL (1)",
+                         ovl::diag::TimeFormatName(format));
+        result = E_NOTIMPL;
+      }
       return i != 0;
     }
     result = seeking->SetTimeFormat(format);
     return true;
   });
+  ovl::diag::Trace("\nCMuxDynamicOutputPin::SetTimeFormat(%s) returning %s", ovl::diag::TimeFormatName(format),
+                   ovl::diag::StatusName(result));
   return result;
 }
 
@@ -180,8 +194,10 @@ HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::SetPositions(LONGLONG* current, 
     }
     LONGLONG localCurrent = requestedCurrent;
     LONGLONG localStop = requestedStop;
+    ovl::diag::Trace("\n+MuxOut.SetPositions(Pin %d, %p)", i, static_cast<void*>(this));
     const HRESULT hr = i == 0 ? seeking->SetPositions(current, currentFlags, stop, stopFlags)
                               : seeking->SetPositions(&localCurrent, currentFlags, &localStop, stopFlags);
+    ovl::diag::Trace("\n-MuxOut.SetPositions(Pin %d, %p)", i, static_cast<void*>(this));
     if (hr != S_OK && result == S_OK) result = hr;
     return true;
   });
@@ -228,6 +244,7 @@ HRESULT CMuxDynamicOutputPin::BreakConnect() {
 
 HRESULT CMuxDynamicOutputPin::CompleteConnect(IPin* receivePin) {
   const HRESULT hr = m_pFilter->CompleteConnect(PINDIR_OUTPUT, 0, receivePin);
+  ovl::diag::Trace("\nCMuxDynamicOutputPin::CompleteConnect returning %s", ovl::diag::StatusName(hr));
   if (FAILED(hr)) return hr;
   return CDynamicOutputPin::CompleteConnect(receivePin);
 }

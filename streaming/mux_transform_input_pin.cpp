@@ -1,5 +1,6 @@
 #include "streaming/mux_transform_input_pin.h"
 
+#include "diag/trace.h"
 #include "streaming/multi_input_transform_filter.h"
 #include "streaming/mux_dynamic_output_pin.h"
 
@@ -42,6 +43,7 @@ HRESULT CMuxTransformInputPin::BreakConnect() {
 
 HRESULT CMuxTransformInputPin::CompleteConnect(IPin* receivePin) {
   const HRESULT hr = m_pFilter->CompleteConnect(PINDIR_INPUT, m_nIndex, receivePin);
+  ovl::diag::Trace("\nCMuxTransformInputPin::CompleteConnect(Pin %d) returning %s", m_nIndex, ovl::diag::StatusName(hr));
   if (FAILED(hr)) return hr;
   if (CMuxDynamicOutputPin* out = m_pFilter->OutputPin()) out->ReleasePassThrough(m_nIndex);
   return CBaseInputPin::CompleteConnect(receivePin);

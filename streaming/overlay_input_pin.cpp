@@ -1,5 +1,6 @@
 #include "streaming/overlay_input_pin.h"
 
+#include "diag/trace.h"
 #include "streaming/multi_input_transform_filter.h"
 
 COverlayInputPin::COverlayInputPin(int index, CMultipleInputPinTransformFilter* filter, InputPairing* pairing,
@@ -9,9 +10,14 @@ COverlayInputPin::COverlayInputPin(int index, CMultipleInputPinTransformFilter* 
 COverlayInputPin::~COverlayInputPin() = default;
 
 HRESULT STDMETHODCALLTYPE COverlayInputPin::Receive(IMediaSample* sample) {
+  ovl::diag::Trace("\n+ OVLPin::Receive%d(%s, %03x)", m_nIndex, ovl::diag::SampleTimeText(sample),
+                   ovl::diag::SampleTag(sample));
   const HRESULT hr = CBaseInputPin::Receive(sample);
   if (FAILED(hr)) return hr;
-  if (m_bFlushing) return S_OK;  // dropped
+  if (m_bFlushing) {
+    ovl::diag::Trace("\n- OVLPin::Receive%d(%03x) (Flushing)", m_nIndex, ovl::diag::SampleTag(sample));
+    return S_OK;  // dropped
+  }
   if (m_nIndex == 0) return m_pPairing->ReceiveMain(sample, *this, m_pFilter->InputPin(1), m_pFilter);
   if (m_nIndex == 1) return m_pPairing->ReceiveSecond(sample, *this, m_pFilter->InputPin(0));
   return hr;

@@ -3,6 +3,7 @@
 
 #include <new>
 
+#include "diag/trace.h"
 #include "engine/gdi/picture_install.h"
 #include "server/filter_identity.h"
 #include "streaming/overlay_input_pin.h"
@@ -55,6 +56,7 @@ HRESULT STDMETHODCALLTYPE CVOvrLyFilter::GetClassID(CLSID* clsid) {
 }
 
 HRESULT STDMETHODCALLTYPE CVOvrLyFilter::GetPages(CAUUID* pages) {
+  ovl::diag::Trace("\nCVOvrLyFilter::GetPages");
   CheckPointer(pages, E_POINTER);
   pages->cElems = 0;
   pages->pElems = static_cast<GUID*>(CoTaskMemAlloc(2 * sizeof(GUID)));
@@ -102,11 +104,13 @@ ovl::HResult CVOvrLyFilter::Host::BackgroundColorChanged(std::uint32_t colorref)
 // --- the pairing of the two inputs follows the filter's state ---
 
 HRESULT STDMETHODCALLTYPE CVOvrLyFilter::Stop() {
+  ovl::diag::Trace("\nVOvly.Stop()");
   m_pairing.Stop();  // before the lock: a parked streaming thread must leave
   return CBaseFilter::Stop();
 }
 
 HRESULT CVOvrLyFilter::StartStreaming() {
+  ovl::diag::Trace("\nVOvly.StartStreaming");
   for (int i = 0; i < m_nInputPins; ++i) {
     if (CMuxTransformInputPin* pin = InputPin(i)) pin->SetEndOfStream(false);
   }
@@ -115,11 +119,15 @@ HRESULT CVOvrLyFilter::StartStreaming() {
 }
 
 HRESULT CVOvrLyFilter::BeginFlush() {
+  ovl::diag::Trace("\nOVL.BeginFlush");
   m_pairing.BeginFlush();
   return CMultipleInputPinTransformFilter::BeginFlush();
 }
 
-HRESULT CVOvrLyFilter::EndFlush() { return CMultipleInputPinTransformFilter::EndFlush(); }
+HRESULT CVOvrLyFilter::EndFlush() {
+  ovl::diag::Trace("\nOVL.EndFlush");
+  return CMultipleInputPinTransformFilter::EndFlush();
+}
 
 void CVOvrLyFilter::BeginSeek() { m_pairing.BeginSeek(); }
 

@@ -16,6 +16,7 @@
 #include "tools/ovlcompose/frame_sink.h"
 #include "tools/ovlcompose/input_source.h"
 #include "tools/ovlcompose/options.h"
+#include "tools/ovlcompose/trace_option.h"
 #include "tools/ovlcompose/test_patterns.h"
 
 namespace {
@@ -290,6 +291,11 @@ int wmain(int argc, wchar_t** argv) {
   if (help) {
     PrintUsage();
     return 0;
+  }
+  // Before the filter's module loads: it reads the switch once, at load.
+  if (!options.trace.empty() && !ovlcompose::TraceModuleTo(options.trace, error)) {
+    std::fprintf(stderr, "error: %s\n", Narrow(error).c_str());
+    return 2;
   }
   if (!options.editSettings.empty()) return EditSettings(options.editSettings);
   if (options.pngFrame < 0) options.pngFrame = options.frames / 2;

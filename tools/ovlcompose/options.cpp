@@ -76,7 +76,8 @@ void PrintUsage() {
       "  --out FILE           output AVI (default out\\composite.avi)\n"
       "  --png FILE           snapshot PNG (default out\\composite.png)\n"
       "  --png-frame K        frame of the snapshot, counted from 0 (default: the middle frame)\n"
-      "  --quiet              no progress lines\n");
+      "  --quiet              no progress lines\n"
+      "  --trace FILE         write the filter's trace log of this run to FILE (a new file)\n");
 }
 
 bool ParseOptions(int argc, wchar_t** argv, Options& o, std::wstring& error, bool& help) {
@@ -175,6 +176,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o, std::wstring& error, boo
       if (!value(o.out)) return false;
     } else if (arg == L"--png") {
       if (!value(o.png)) return false;
+    } else if (arg == L"--trace") {
+      if (!value(o.trace)) return false;
     } else if (arg == L"--png-frame") {
       long k = 0;
       if (!value(v) || !ParseInt(v, k) || k < 0) {

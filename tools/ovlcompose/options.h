@@ -38,6 +38,7 @@ struct Options {
   std::wstring png = L"out\\composite.png";
   int pngFrame = -1;           // -1: the middle frame
   bool quiet = false;
+  std::wstring trace;          // the filter's trace log of this run; empty: none
 };
 
 // Parses argv; on a bad argument returns false with a message in `error`.
