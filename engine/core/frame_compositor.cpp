@@ -160,10 +160,8 @@ void FrameCompositor::PlanOverBlack(LayerPlan& plan) {
     plan.picture = ConstRgbView(RgbView{blendedBackground_.Data(), plan.picture.width, plan.picture.height, 0});
     plan.op = LayerPlan::Op::Copy;
   } else if (plan.op == LayerPlan::Op::Mask) {
-    for (int c = 0; c < 3; ++c) {
-      for (int m = 0; m < 256; ++m) maskTable_[256 * c + m] = MaskBlend(0, colour[c], static_cast<std::uint8_t>(m));
-    }
-    plan.maskTable = maskTable_;
+    maskTable_.SetColour(colour);
+    plan.maskTable = &maskTable_;
   }
 }
 

@@ -80,7 +80,7 @@ class FrameCompositor {
   RgbImage composite_;
   RgbImage background_;  // one row of the background colour
   RgbImage blendedBackground_;  // one row: the background blended over black
-  std::uint8_t maskTable_[3 * 256] = {};  // the background masked over black
+  MaskOverBlack maskTable_;  // the background masked over black
   RgbImage video2_;
   VideoFormat video1Format_;
   std::int32_t stripRows_ = 0;

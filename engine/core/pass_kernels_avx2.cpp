@@ -316,8 +316,118 @@ OVL_AVX2 void MaskAvx2(std::uint8_t* out, const std::uint8_t* layer, const std::
   }
 }
 
-void MaskTableAvx2(std::uint8_t* out, const std::uint8_t* table, const std::uint8_t* mask, std::size_t pixels) {
-  ScalarPassKernels().maskTable(out, table, mask, pixels);
+// For the one-colour table: per chunk, the bytes of the chunk's mask
+// register (as in MaskChunkIndex) widened into the 16-bit lanes of two
+// halves that packus joins back in order (lane bytes 0..7 from the first,
+// 8..15 from the second), and the channel of each byte as a bit.
+struct TableChunkIndex {
+  std::uint8_t widen[3][2][32];
+  std::uint8_t channelBit[3][32];
+};
+
+constexpr TableChunkIndex MakeTableChunkIndex() {
+  TableChunkIndex t{};
+  for (int c = 0; c < 3; ++c) {
+    for (int lane = 0; lane < 2; ++lane) {
+      for (int j = 0; j < 16; ++j) {
+        t.widen[c][j / 8][16 * lane + 2 * (j % 8)] = kMaskChunkIndex.spread[c][16 * lane + j];
+        t.widen[c][j / 8][16 * lane + 2 * (j % 8) + 1] = 0x80;  // zero high byte
+        t.channelBit[c][16 * lane + j] = static_cast<std::uint8_t>(1u << ((32 * c + 16 * lane + j) % 3));
+      }
+    }
+  }
+  return t;
+}
+
+constexpr TableChunkIndex kTableChunkIndex = MakeTableChunkIndex();
+
+OVL_AVX2 inline __m256i Load32(const std::uint8_t* p) {
+  return _mm256_loadu_si256(reinterpret_cast<const __m256i*>(p));
+}
+
+// Per pixel of 32: bit c set where channel c's table value lies one below
+// the integer form (MaskOverBlack::lowered, a 32-byte bitmap per channel
+// looked up as two 16-entry shuffles, `halves[c][0]` and `[1]`, picked by
+// bit 7 of m).
+OVL_AVX2 inline __m256i LoweredChannels(__m256i m, const __m256i (&halves)[3][2]) {
+  const __m256i lowNibble = _mm256_set1_epi8(0x0F);
+  const __m256i bitOf = _mm256_setr_epi8(1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128,
+                                         1, 2, 4, 8, 16, 32, 64, -128, 1, 2, 4, 8, 16, 32, 64, -128);
+  const __m256i byteIndex = _mm256_and_si256(_mm256_srli_epi16(m, 3), lowNibble);
+  const __m256i bit = _mm256_shuffle_epi8(bitOf, _mm256_and_si256(m, lowNibble));
+  __m256i code = _mm256_setzero_si256();
+  for (int c = 0; c < 3; ++c) {
+    const __m256i bits = _mm256_blendv_epi8(_mm256_shuffle_epi8(halves[c][0], byteIndex),
+                                            _mm256_shuffle_epi8(halves[c][1], byteIndex), m);
+    const __m256i hit = _mm256_cmpeq_epi8(_mm256_and_si256(bits, bit), bit);
+    code = _mm256_or_si256(code, _mm256_and_si256(hit, _mm256_set1_epi8(static_cast<char>(1 << c))));
+  }
+  return code;
+}
+
+// 32 pixels per step, computed where the bytes go: per chunk, (255 - m)
+// spread into 16-bit lanes times the channel's colour gives
+// N = c * (255 - m), floor(N / 255) is the high half of (N + 1) * 257, and
+// with kLowered the marked lanes take one less.
+template <bool kLowered>
+OVL_AVX2 void MaskTableSteps(std::uint8_t* out, const MaskOverBlack& table, const std::uint8_t* mask,
+                             std::size_t steps) {
+  alignas(32) std::uint16_t words[3][2][16];
+  for (int c = 0; c < 3; ++c) {
+    for (int h = 0; h < 2; ++h) {
+      for (int lane = 0; lane < 2; ++lane) {
+        for (int k = 0; k < 8; ++k) words[c][h][8 * lane + k] = table.colour[(32 * c + 16 * lane + 8 * h + k) % 3];
+      }
+    }
+  }
+  // Everything the loop reads besides the mask is in registers: its
+  // stores could alias the table as far as the compiler knows.
+  __m256i colour[3][2], lowered[3][2];
+  for (int c = 0; c < 3; ++c) {
+    for (int h = 0; h < 2; ++h) {
+      colour[c][h] = _mm256_load_si256(reinterpret_cast<const __m256i*>(words[c][h]));
+      lowered[c][h] = LoadRepeated(table.lowered[c] + 16 * h);
+    }
+  }
+  const __m256i invert = _mm256_set1_epi8(static_cast<char>(0xFF));
+  const __m256i one = _mm256_set1_epi16(1);
+  const __m256i w257 = _mm256_set1_epi16(257);
+  for (std::size_t s = 0; s < steps; ++s, out += 96, mask += 32) {
+    const __m256i m = Load32(mask);
+    const __m256i sources[3] = {_mm256_xor_si256(LoadRepeated(mask), invert), _mm256_xor_si256(m, invert),
+                                _mm256_xor_si256(LoadRepeated(mask + 16), invert)};
+    __m256i codes[3];
+    if (kLowered) {
+      const __m256i code = LoweredChannels(m, lowered);
+      codes[0] = _mm256_permute2x128_si256(code, code, 0x00);
+      codes[1] = code;
+      codes[2] = _mm256_permute2x128_si256(code, code, 0x11);
+    }
+    for (int c = 0; c < 3; ++c) {
+      const __m256i low = _mm256_shuffle_epi8(sources[c], Load32(kTableChunkIndex.widen[c][0]));
+      const __m256i high = _mm256_shuffle_epi8(sources[c], Load32(kTableChunkIndex.widen[c][1]));
+      const __m256i nLow = _mm256_add_epi16(_mm256_mullo_epi16(low, colour[c][0]), one);
+      const __m256i nHigh = _mm256_add_epi16(_mm256_mullo_epi16(high, colour[c][1]), one);
+      __m256i q = _mm256_packus_epi16(_mm256_mulhi_epu16(nLow, w257), _mm256_mulhi_epu16(nHigh, w257));
+      if (kLowered) {
+        const __m256i channelBit = Load32(kTableChunkIndex.channelBit[c]);
+        const __m256i codeBytes = _mm256_shuffle_epi8(codes[c], Load32(kMaskChunkIndex.spread[c]));
+        q = _mm256_add_epi8(q, _mm256_cmpeq_epi8(_mm256_and_si256(codeBytes, channelBit), channelBit));
+      }
+      _mm256_storeu_si256(reinterpret_cast<__m256i*>(out + 32 * c), q);
+    }
+  }
+}
+
+OVL_AVX2 void MaskTableAvx2(std::uint8_t* out, const MaskOverBlack& table, const std::uint8_t* mask,
+                            std::size_t pixels) {
+  const std::size_t steps = pixels / 32;
+  if (table.anyLowered) {
+    MaskTableSteps<true>(out, table, mask, steps);
+  } else {
+    MaskTableSteps<false>(out, table, mask, steps);
+  }
+  ScalarPassKernels().maskTable(out + 96 * steps, table, mask + 32 * steps, pixels - 32 * steps);
 }
 
 const PassKernels kAvx2{"avx2", CopyAvx2, ColorKeyAvx2, AnyKeyAvx2, OpacityAvx2, MaskAvx2, MaskTableAvx2};

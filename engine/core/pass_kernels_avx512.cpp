@@ -442,9 +442,10 @@ OVL_AVX512 inline void MaskTableStep(std::uint8_t* out, const ByteTable (&tables
 
 // Sixty-four pixels per step: each channel's 64 values by lookup, then
 // interleaved into the three chunks of 64 bytes.
-OVL_AVX512 void MaskTableAvx512(std::uint8_t* out, const std::uint8_t* table, const std::uint8_t* mask,
+OVL_AVX512 void MaskTableAvx512(std::uint8_t* out, const MaskOverBlack& table, const std::uint8_t* mask,
                                 std::size_t pixels) {
-  const ByteTable tables[3] = {LoadByteTable(table), LoadByteTable(table + 256), LoadByteTable(table + 512)};
+  const ByteTable tables[3] = {LoadByteTable(table.values[0]), LoadByteTable(table.values[1]),
+                               LoadByteTable(table.values[2])};
   std::size_t i = 0;
   for (; i + 64 <= pixels; i += 64) MaskTableStep<true>(out + 3 * i, tables, _mm512_loadu_si512(mask + i), 192);
   if (i < pixels) {
