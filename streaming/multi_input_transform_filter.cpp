@@ -5,9 +5,11 @@
 #include <cwchar>
 #include <new>
 
+#include "persistence/core/com_ptr.h"
+#include "server/filter_identity.h"
+#include "streaming/base/sample_properties.h"
 #include "streaming/mux_dynamic_output_pin.h"
 #include "streaming/mux_transform_input_pin.h"
-#include "server/filter_identity.h"
 
 namespace {
 
@@ -129,12 +131,12 @@ HRESULT STDMETHODCALLTYPE CMultipleInputPinTransformFilter::Pause() {
         m_pOutputPin->Using([&] { return m_pOutputPin->DeliverEndOfStream(); });
         m_bEOSDelivered = TRUE;
       }
-    } else if (m_pOutputPin != nullptr && SUCCEEDED(m_pOutputPin->StartUsingOutputPin())) {
-      if (m_pOutputPin->IsConnected() && m_State == State_Stopped) {
+    } else if (m_pOutputPin != nullptr) {
+      const OutputPinInUse use(m_pOutputPin);
+      if (SUCCEEDED(use.Started()) && m_pOutputPin->IsConnected() && m_State == State_Stopped) {
         CAutoLock receiving(&m_csReceiveLock);
         StartStreaming();
       }
-      m_pOutputPin->StopUsingOutputPin();
     }
   }
   m_bSampleSkipped = FALSE;
@@ -233,7 +235,7 @@ HRESULT CMultipleInputPinTransformFilter::EndOfStreamFromInput(CMuxTransformInpu
   CAutoLock lock(&m_csFilterLock);
   const HRESULT check = pin->CheckStreaming();
   if (check != S_OK) return check;
-  pin->SetEndOfStream(TRUE);
+  pin->SetEndOfStream(true);
   for (int i = 0; i < m_nInputPins; ++i) {
     CMuxTransformInputPin* other = m_apInputPins[i];
     if (other != nullptr && other->IsConnected() && !other->IsEndOfStream()) return S_OK;
@@ -246,54 +248,26 @@ HRESULT CMultipleInputPinTransformFilter::InitializeOutputSample(int pinIndex, I
   *out = nullptr;
   CMuxTransformInputPin* pin = InputPin(pinIndex);
   if (pin == nullptr || m_pOutputPin == nullptr) return E_UNEXPECTED;
-  const AM_SAMPLE2_PROPERTIES* props = pin->SampleProps();
+  const AM_SAMPLE2_PROPERTIES& props = *pin->SampleProps();
   DWORD flags = m_bSampleSkipped ? AM_GBF_PREVFRAMESKIPPED : 0;
-  if (!(props->dwSampleFlags & AM_SAMPLE_SPLICEPOINT)) flags |= AM_GBF_NOTASYNCPOINT;
+  if (!(props.dwSampleFlags & AM_SAMPLE_SPLICEPOINT)) flags |= AM_GBF_NOTASYNCPOINT;
 
-  m_pOutputPin->StartUsingOutputPin();
   HRESULT hr = E_UNEXPECTED;
   IMediaSample* sample = nullptr;
-  if (m_pOutputPin->Allocator() != nullptr) {
-    REFERENCE_TIME start = props->tStart, stop = props->tStop;
-    hr = m_pOutputPin->Allocator()->GetBuffer(&sample, (props->dwSampleFlags & AM_SAMPLE_TIMEVALID) ? &start : nullptr,
-                                              (props->dwSampleFlags & AM_SAMPLE_STOPVALID) ? &stop : nullptr, flags);
+  {
+    // The buffer is asked for even when the pin is blocked and the wait for
+    // it failed: the allocator then answers for itself (decommitted by a
+    // stop), which is the answer upstream should get.
+    const OutputPinInUse use(m_pOutputPin);
+    if (m_pOutputPin->Allocator() != nullptr) {
+      REFERENCE_TIME start = props.tStart, stop = props.tStop;
+      hr = m_pOutputPin->Allocator()->GetBuffer(&sample, (props.dwSampleFlags & AM_SAMPLE_TIMEVALID) ? &start : nullptr,
+                                                (props.dwSampleFlags & AM_SAMPLE_STOPVALID) ? &stop : nullptr, flags);
+    }
   }
-  m_pOutputPin->StopUsingOutputPin();
   if (FAILED(hr)) return hr;
-
-  IMediaSample2* sample2 = nullptr;
-  if (SUCCEEDED(sample->QueryInterface(IID_IMediaSample2, reinterpret_cast<void**>(&sample2)))) {
-    AM_SAMPLE2_PROPERTIES outProps{};
-    hr = sample2->GetProperties(FIELD_OFFSET(AM_SAMPLE2_PROPERTIES, pbBuffer), reinterpret_cast<BYTE*>(&outProps));
-    if (SUCCEEDED(hr)) {
-      outProps.dwTypeSpecificFlags = props->dwTypeSpecificFlags;
-      outProps.dwSampleFlags = (outProps.dwSampleFlags & AM_SAMPLE_TYPECHANGED) | (props->dwSampleFlags & ~AM_SAMPLE_TYPECHANGED);
-      outProps.tStart = props->tStart;
-      outProps.tStop = props->tStop;
-      outProps.cbData = FIELD_OFFSET(AM_SAMPLE2_PROPERTIES, dwStreamId);
-      hr = sample2->SetProperties(FIELD_OFFSET(AM_SAMPLE2_PROPERTIES, dwStreamId), reinterpret_cast<BYTE*>(&outProps));
-    }
-    sample2->Release();
-    if (props->dwSampleFlags & AM_SAMPLE_DATADISCONTINUITY) m_bSampleSkipped = FALSE;
-    if (FAILED(hr)) {
-      sample->Release();
-      return hr;
-    }
-  } else {
-    if (props->dwSampleFlags & AM_SAMPLE_TIMEVALID) {
-      REFERENCE_TIME start = props->tStart, stop = props->tStop;
-      sample->SetTime(&start, &stop);
-    }
-    if (props->dwSampleFlags & AM_SAMPLE_SPLICEPOINT) sample->SetSyncPoint(TRUE);
-    if (props->dwSampleFlags & AM_SAMPLE_DATADISCONTINUITY) {
-      sample->SetDiscontinuity(TRUE);
-      m_bSampleSkipped = FALSE;
-    }
-  }
-  REFERENCE_TIME mediaStart = 0, mediaStop = 0;
-  if (in->GetMediaTime(&mediaStart, &mediaStop) == S_OK) sample->SetMediaTime(&mediaStart, &mediaStop);
-  const HRESULT preroll = in->IsPreroll();
-  if (preroll == S_OK || preroll == S_FALSE) sample->SetPreroll(preroll == S_OK);
+  ovl::StampOutputSample(props, in, sample);
+  if (props.dwSampleFlags & AM_SAMPLE_DATADISCONTINUITY) m_bSampleSkipped = FALSE;
   *out = sample;
   return S_OK;
 }
@@ -302,26 +276,24 @@ HRESULT CMultipleInputPinTransformFilter::DeliverDownstream(IMediaSample* sample
   return m_pOutputPin->Deliver(sample);
 }
 
-HRESULT CMultipleInputPinTransformFilter::Receive(int pinIndex, IMediaSample* sample) {
+HRESULT CMultipleInputPinTransformFilter::Receive(int pinIndex, IMediaSample* sample, IMediaSample* paired) {
   CMuxTransformInputPin* pin = InputPin(pinIndex);
   if (pin == nullptr || m_pOutputPin == nullptr) return S_FALSE;
   // Stream-control samples go downstream untouched.
   if (pin->SampleProps()->dwStreamId != AM_STREAM_MEDIA) {
     return m_pOutputPin->Using([&] { return DeliverDownstream(sample); });
   }
-  IMediaSample* out = nullptr;
-  HRESULT hr = InitializeOutputSample(pinIndex, sample, &out);
+  IMediaSample* fresh = nullptr;
+  HRESULT hr = InitializeOutputSample(pinIndex, sample, &fresh);
   if (FAILED(hr)) return hr;
-  hr = m_pOutputPin->StartUsingOutputPin();
-  if (FAILED(hr)) {
-    out->Release();
-    return hr;
-  }
-  hr = Transform(pinIndex, sample, out);
+  ovl::ComPtr<IMediaSample> out(fresh);
+  const OutputPinInUse use(m_pOutputPin);
+  if (FAILED(use.Started())) return use.Started();
+  hr = Transform(pinIndex, sample, paired, out.Get());
   if (FAILED(hr)) {
     // Transform failed: traced by the concrete filter; nothing is delivered.
   } else if (hr == S_OK && m_pOutputPin->IsConnected()) {
-    hr = DeliverDownstream(out);
+    hr = DeliverDownstream(out.Get());
     m_bSampleSkipped = FALSE;
   } else if (hr != S_FALSE && m_pOutputPin->IsConnected()) {
     // another success code: returned as it is
@@ -329,7 +301,6 @@ HRESULT CMultipleInputPinTransformFilter::Receive(int pinIndex, IMediaSample* sa
     NoteSkippedSample();
     hr = S_OK;
   }
-  out->Release();
-  m_pOutputPin->StopUsingOutputPin();
+  out.Reset();  // back to its allocator before the pin is let go
   return hr;
 }

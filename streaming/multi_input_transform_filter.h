@@ -47,7 +47,9 @@ class CMultipleInputPinTransformFilter : public CVideoTransformFilter {
   HRESULT GraphState(LONG* state);
 
   // --- what the concrete filter supplies ---
-  virtual HRESULT Transform(int pinIndex, IMediaSample* in, IMediaSample* out) = 0;
+  // `paired` is the sample of another input this frame is composed with
+  // (or null), as the filter's pairing of its inputs chose it.
+  virtual HRESULT Transform(int pinIndex, IMediaSample* in, IMediaSample* paired, IMediaSample* out) = 0;
   virtual HRESULT CompleteConnect(PIN_DIRECTION direction, int pinIndex, IPin* receivePin) = 0;
   virtual HRESULT BreakConnect(PIN_DIRECTION direction, int pinIndex) = 0;
   virtual void BeginSeek() {}
@@ -64,7 +66,7 @@ class CMultipleInputPinTransformFilter : public CVideoTransformFilter {
   HRESULT EndFlush() override;
 
   // One input sample through Transform and on downstream.
-  virtual HRESULT Receive(int pinIndex, IMediaSample* sample);
+  virtual HRESULT Receive(int pinIndex, IMediaSample* sample, IMediaSample* paired = nullptr);
   virtual HRESULT InitializeOutputSample(int pinIndex, IMediaSample* in, IMediaSample** out);
   // End of stream downstream once every connected input has ended.
   HRESULT EndOfStreamFromInput(CMuxTransformInputPin* pin);

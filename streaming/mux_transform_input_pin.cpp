@@ -9,7 +9,7 @@ CMuxTransformInputPin::CMuxTransformInputPin(int index, const TCHAR* objectName,
     : CBaseInputPin(objectName, filter, filter->FilterLock(), phr, name),
       m_pFilter(filter),
       m_nIndex(index),
-      m_bEndOfStream(FALSE) {}
+      m_bEndOfStream(false) {}
 
 HRESULT STDMETHODCALLTYPE CMuxTransformInputPin::QueryId(LPWSTR* id) { return CopyId(L"In", id); }
 

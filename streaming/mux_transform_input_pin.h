@@ -1,6 +1,8 @@
 #pragma once
 // An input pin of the multiple-input frame: its lock is the filter lock, its
 // checks and connection steps go to the filter with the pin's index.
+#include <atomic>
+
 #include "streaming/base/base_classes.h"
 
 class CMultipleInputPinTransformFilter;
@@ -11,8 +13,8 @@ class CMuxTransformInputPin : public CBaseInputPin {
                         HRESULT* phr, LPCWSTR name);
 
   int Index() const { return m_nIndex; }
-  BOOL IsEndOfStream() const { return m_bEndOfStream; }
-  void SetEndOfStream(BOOL ended) { m_bEndOfStream = ended; }
+  bool IsEndOfStream() const { return m_bEndOfStream; }
+  void SetEndOfStream(bool ended) { m_bEndOfStream = ended; }
 
   // Every input answers "In"; the filter resolves it to its highest input.
   HRESULT STDMETHODCALLTYPE QueryId(LPWSTR* id) override;
@@ -33,5 +35,5 @@ class CMuxTransformInputPin : public CBaseInputPin {
  protected:
   CMultipleInputPinTransformFilter* m_pFilter;
   int m_nIndex;
-  volatile BOOL m_bEndOfStream;
+  std::atomic<bool> m_bEndOfStream;  // read by the other input's streaming thread
 };

@@ -34,17 +34,6 @@ HRESULT ReadInto(Out* out, Read read) {
   return hr;
 }
 
-class FilterLock {
- public:
-  explicit FilterLock(ovl::SettingsHost& host) : m_host(host) { m_host.LockFilter(); }
-  ~FilterLock() { m_host.UnlockFilter(); }
-  FilterLock(const FilterLock&) = delete;
-  FilterLock& operator=(const FilterLock&) = delete;
-
- private:
-  ovl::SettingsHost& m_host;
-};
-
 HBITMAP BitmapFromHandleValue(INT64 value) { return reinterpret_cast<HBITMAP>(static_cast<INT_PTR>(value)); }
 
 }  // namespace
@@ -117,14 +106,14 @@ HRESULT COverlayControl::get_OverlayImageFileName(BSTR* pVal) {
   char name[ovl::kFileNameBytes];
   {
     // Copied under the lock: a loader may be writing the field.
-    FilterLock lock(m_host.OverlaySettingsHost());
+    ovl::FilterLockGuard lock(m_host.OverlaySettingsHost());
     std::memcpy(name, m_host.OverlaySettingsRecord().OverlayImageFileName, sizeof name);
   }
   return ovl::control::AnsiToBstr(name, sizeof name, pVal);
 }
 
 HRESULT COverlayControl::put_OverlayImageFileName(BSTR newVal) {
-  FilterLock lock(m_host.OverlaySettingsHost());
+  ovl::FilterLockGuard lock(m_host.OverlaySettingsHost());
   return ovl::gdi::PutOverlayImageFileName(m_host.OverlaySettingsRecord(), newVal);
 }
 
@@ -134,7 +123,7 @@ HRESULT COverlayControl::put_OverlayImageDIBPointer(LONG newVal) {
 }
 
 HRESULT COverlayControl::put_OverlayImageDIBPointer64(INT64 newVal) {
-  FilterLock lock(m_host.OverlaySettingsHost());
+  ovl::FilterLockGuard lock(m_host.OverlaySettingsHost());
   return ovl::gdi::PutOverlayImageBitmap(m_host.OverlaySettingsRecord(), BitmapFromHandleValue(newVal));
 }
 
@@ -165,7 +154,7 @@ HRESULT COverlayControl::get_MaskImageFileName(LayerTypeConstants LayerType, BST
   ovl::OverlaySettings& s = m_host.OverlaySettingsRecord();
   char name[ovl::kFileNameBytes];
   {
-    FilterLock lock(m_host.OverlaySettingsHost());
+    ovl::FilterLockGuard lock(m_host.OverlaySettingsHost());
     const ovl::LayerSettings* layer = s.Layers.FindLayer(Bits(LayerType));
     if (layer == nullptr) return E_INVALIDARG;
     if (pVal == nullptr) return E_POINTER;
@@ -175,7 +164,7 @@ HRESULT COverlayControl::get_MaskImageFileName(LayerTypeConstants LayerType, BST
 }
 
 HRESULT COverlayControl::put_MaskImageFileName(LayerTypeConstants LayerType, BSTR newVal) {
-  FilterLock lock(m_host.OverlaySettingsHost());
+  ovl::FilterLockGuard lock(m_host.OverlaySettingsHost());
   return ovl::gdi::PutMaskImageFileName(m_host.OverlaySettingsRecord(), Bits(LayerType), newVal);
 }
 
@@ -184,7 +173,7 @@ HRESULT COverlayControl::put_MaskImageDIBPointer(LayerTypeConstants LayerType, L
 }
 
 HRESULT COverlayControl::put_MaskImageDIBPointer64(LayerTypeConstants LayerType, INT64 newVal) {
-  FilterLock lock(m_host.OverlaySettingsHost());
+  ovl::FilterLockGuard lock(m_host.OverlaySettingsHost());
   return ovl::gdi::PutMaskImageBitmap(m_host.OverlaySettingsRecord(), Bits(LayerType),
                                       BitmapFromHandleValue(newVal));
 }

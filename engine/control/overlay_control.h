@@ -18,7 +18,7 @@ class COverlayControlHost {
  public:
   // The filter's settings record.
   virtual ovl::OverlaySettings& OverlaySettingsRecord() = 0;
-  // The filter lock, regions, background brush, output size and pin state
+  // The filter lock, regions, background surface, output size and pin state
   // behind the settings.
   virtual ovl::SettingsHost& OverlaySettingsHost() = 0;
   // The picture header of the video 1 (input 0) or video 2 (input 1) source

@@ -134,15 +134,6 @@ ConstRgbView FrameCompositor::PictureOf(const OverlaySettings& settings, std::ui
   }
 }
 
-void FrameCompositor::DrawPosition(const OverlaySettings& settings, int position,
-                                   ConstRgbView video1) {
-  const LayerSettings& layer = settings.Layers[position];
-  const ConstRgbView picture = PictureOf(settings, layer.LayerType, video1);
-  RgbView out = composite_.View();
-  LayerPlan plan = PlanLayer(out.width, out.height, picture, layer, layer.LayerType == LAYERTYPE_BACKGROUND);
-  DrawLayerRows(out, plan, 0, out.height, *kernels_);
-}
-
 // The background is one colour, so over black its opacity blend is one
 // colour too and its mask blend depends on the mask value alone: the layer
 // becomes a copy of a precomputed row, or a table lookup, with the same
@@ -151,17 +142,116 @@ void FrameCompositor::DrawPosition(const OverlaySettings& settings, int position
 // instead of it, never beneath it.)
 void FrameCompositor::PlanOverBlack(LayerPlan& plan) {
   const std::uint8_t* colour = background_.Data();  // blue, green, red
-  if (plan.op == LayerPlan::Op::Opacity) {
+  if (plan.op == LayerOp::Opacity) {
     const std::uint32_t weight = OpacityLayerWeight(plan.level);
     const std::uint32_t blended = (std::uint32_t{OpacityBlend(0, colour[0], weight)} << 16) |
                                   (std::uint32_t{OpacityBlend(0, colour[1], weight)} << 8) |
                                   OpacityBlend(0, colour[2], weight);
     blendedBackground_.Fill(blended);
     plan.picture = ConstRgbView(RgbView{blendedBackground_.Data(), plan.picture.width, plan.picture.height, 0});
-    plan.op = LayerPlan::Op::Copy;
-  } else if (plan.op == LayerPlan::Op::Mask) {
+    plan.op = LayerOp::Copy;
+  } else if (plan.op == LayerOp::Mask) {
     maskTable_.SetColour(colour);
     plan.maskTable = &maskTable_;
+  }
+}
+
+// Plans every position once for the frame. The new second picture is drawn
+// from the sample directly while its surface copy streams past the cache.
+FrameCompositor::FramePlan FrameCompositor::PlanFrame(const OverlaySettings& settings,
+                                                      ConstRgbView video1,
+                                                      const std::uint8_t* newVideo2) {
+  FramePlan frame;
+  frame.newVideo2 = newVideo2;
+  const std::int32_t width = composite_.Width();
+  const std::int32_t height = composite_.Height();
+  for (int position = 0; position < kLayerCount; ++position) {
+    const LayerSettings& layer = settings.Layers[position];
+    ConstRgbView picture = PictureOf(settings, layer.LayerType, video1);
+    if (newVideo2 != nullptr && layer.LayerType == LAYERTYPE_VIDEO2) {
+      picture = ConstRgbView(newVideo2, video2_.Width(), video2_.Height());
+    }
+    LayerPlan& plan = frame.layers[position];
+    plan = PlanLayer(width, height, picture, layer, layer.LayerType == LAYERTYPE_BACKGROUND);
+    if (layer.LayerType == LAYERTYPE_VIDEO2 && plan.op != LayerOp::Skip) frame.video2Position = position;
+  }
+  // On frames that clear the composite, the lowest layer drawn lies on black.
+  if (newVideo2 != nullptr) {
+    for (int position = 0; position < kLayerCount; ++position) {
+      if (frame.layers[position].op == LayerOp::Skip) continue;
+      if (settings.Layers[position].LayerType == LAYERTYPE_BACKGROUND) PlanOverBlack(frame.layers[position]);
+      break;
+    }
+  }
+  return frame;
+}
+
+// Layers beneath the topmost one that replaces every byte of rows y0..y1-1
+// cannot show there, and neither can the black clear or the previous frame.
+// A keyed layer does so where none of its pixels there has the key (a scan
+// of rows it reads next anyway), and is then drawn as a copy.
+int FrameCompositor::FirstVisibleLayer(const FramePlan& frame, std::int32_t y0, std::int32_t y1,
+                                       bool* drawAsCopy) const {
+  const std::int32_t width = composite_.Width();
+  *drawAsCopy = false;
+  for (int position = kLayerCount - 1; position >= 0; --position) {
+    const LayerPlan& plan = frame.layers[position];
+    if (plan.CoversRows(width, y0, y1) ||
+        (plan.CoversRowsUnlessKeyed(width, y0, y1) && !AnyKeyInRows(plan, y0, y1, *kernels_))) {
+      *drawAsCopy = plan.op == LayerOp::ColorKey;
+      return position;
+    }
+  }
+  return -1;
+}
+
+// Copies the new second picture into its surface as far as the strips from
+// frame row y0 up have drawn it (the whole picture at y0 = 0, or when no
+// layer draws it): every picture row below frame row y0 goes to the surface
+// now, while it is in cache. `rowsDone` rows from the picture's bottom (the
+// start of the buffer) are already copied.
+void FrameCompositor::RefreshSecondPicture(const FramePlan& frame, std::int32_t y0,
+                                           std::int32_t* rowsDone) {
+  if (frame.newVideo2 == nullptr) return;
+  const std::int32_t height = video2_.Height();
+  const std::int32_t upTo =
+      frame.video2Position < 0
+          ? height
+          : height - std::clamp(y0 - frame.layers[frame.video2Position].top, 0, height);
+  if (upTo <= *rowsDone) return;
+  const std::size_t stride = video2_.Stride();
+  const std::size_t first = static_cast<std::size_t>(*rowsDone) * stride;
+  StreamCopy(video2_.Data() + first, frame.newVideo2 + first,
+             static_cast<std::size_t>(upTo - *rowsDone) * stride);
+  *rowsDone = upTo;
+}
+
+// Composes frame rows y0..y1-1 in `strip`, laid out as in the composite
+// (row y at strip + (y1 - 1 - y) * stride; padding stays 0): what lies
+// beneath the first visible layer (black on frames with a new second
+// picture, else the previous frame), then the layers from there up.
+void FrameCompositor::ComposeStrip(FramePlan& frame, std::int32_t y0, std::int32_t y1,
+                                   std::uint8_t* strip) {
+  const RgbView out = composite_.View();
+  const std::size_t blockBytes = static_cast<std::size_t>(y1 - y0) * out.stride;
+  bool firstAsCopy = false;
+  const int first = FirstVisibleLayer(frame, y0, y1, &firstAsCopy);
+  if (first < 0) {
+    if (frame.newVideo2 != nullptr) {
+      std::memset(strip, 0, blockBytes);
+    } else {
+      std::memcpy(strip, out.bits + static_cast<std::size_t>(out.height - y1) * out.stride, blockBytes);
+    }
+  }
+  const RgbView stripView{strip, out.width, y1, out.stride};
+  for (int position = std::max(first, 0); position < kLayerCount; ++position) {
+    if (position == first && firstAsCopy) {
+      LayerPlan opaque = frame.layers[position];
+      opaque.op = LayerOp::Copy;
+      DrawLayerRows(stripView, opaque, y0, y1, *kernels_);
+    } else {
+      DrawLayerRows(stripView, frame.layers[position], y0, y1, *kernels_);
+    }
   }
 }
 
@@ -172,107 +262,33 @@ HResult FrameCompositor::ComposeFrame(const OverlaySettings& settings, const std
   if (composite_.Empty() || !video1Format_.present || video1 == nullptr) return kFail;
   const ConstRgbView video1View(video1, video1Format_.width, video1Format_.height);
   if (video1Bytes < video1View.stride * static_cast<std::size_t>(video1View.height)) return kFail;
-  const bool held = heldVideo2 != nullptr;
-  if (held && (video2_.Empty() || video2Bytes < video2_.SizeBytes())) return kFail;
+  if (heldVideo2 != nullptr && (video2_.Empty() || video2Bytes < video2_.SizeBytes())) return kFail;
 
-  const RgbView out = composite_.View();
-  const std::int32_t width = out.width;
-  const std::int32_t height = out.height;
-  LayerPlan plans[kLayerCount];
-  int video2Position = -1;
-  for (int position = 0; position < kLayerCount; ++position) {
-    const LayerSettings& layer = settings.Layers[position];
-    ConstRgbView picture = PictureOf(settings, layer.LayerType, video1View);
-    // The held picture is the surface's new content: draw from it directly
-    // while the surface copy streams past the cache.
-    if (held && layer.LayerType == LAYERTYPE_VIDEO2) {
-      picture = ConstRgbView(heldVideo2, video2_.Width(), video2_.Height());
-    }
-    plans[position] = PlanLayer(width, height, picture, layer, layer.LayerType == LAYERTYPE_BACKGROUND);
-    if (layer.LayerType == LAYERTYPE_VIDEO2 && plans[position].op != LayerPlan::Op::Skip) {
-      video2Position = position;
-    }
-  }
-  // On frames that clear the composite, the lowest layer drawn lies on black.
-  if (held) {
-    for (int position = 0; position < kLayerCount; ++position) {
-      if (plans[position].op == LayerPlan::Op::Skip) continue;
-      if (settings.Layers[position].LayerType == LAYERTYPE_BACKGROUND) {
-        PlanOverBlack(plans[position]);
-      }
-      break;
-    }
-  }
+  FramePlan frame = PlanFrame(settings, video1View, heldVideo2);
   // A short output buffer fails the frame, but only after the layers are
   // drawn: the composite still moves on.
   const bool deliver = output != nullptr && outputBytes >= composite_.SizeBytes();
 
-  // The second picture is copied into its surface as the strips need it:
-  // `video2Rows` rows from its bottom (the start of the buffer) are done.
-  std::int32_t video2Rows = 0;
-  auto copyVideo2Rows = [&](std::int32_t upTo) {
-    if (upTo <= video2Rows) return;
-    const std::size_t stride = video2_.Stride();
-    const std::size_t first = static_cast<std::size_t>(video2Rows) * stride;
-    StreamCopy(video2_.Data() + first, heldVideo2 + first, static_cast<std::size_t>(upTo - video2Rows) * stride);
-    video2Rows = upTo;
-  };
-
   // Strips go from the bottom of the frame up, so every buffer is walked in
   // ascending memory order. Each strip is composed in the strip buffer,
   // which stays in cache from strip to strip; the composite and the output
-  // are only written, with whole-line streaming stores.
+  // are only written, with whole-line streaming stores. Rows y0..y1-1 from
+  // the top are one block in the bottom-up buffers.
+  const std::int32_t height = composite_.Height();
   const std::int32_t stripRows = StripRows();
-  const std::size_t stride = out.stride;
+  const std::size_t stride = composite_.Stride();
   std::uint8_t* const strip = StripBuffer();
+  std::int32_t video2RowsDone = 0;
   for (std::int32_t y1 = height; y1 > 0; y1 -= stripRows) {
     const std::int32_t y0 = std::max(0, y1 - stripRows);
-    // Layers beneath the topmost one that replaces every byte of the strip
-    // cannot show, and neither can the black clear or the previous frame.
-    // A keyed layer does so where none of its pixels there has the key (a
-    // scan of rows it reads next anyway), and then draws as a copy.
-    int first = -1;
-    bool firstUnkeyed = false;
-    for (int position = kLayerCount - 1; position >= 0; --position) {
-      const LayerPlan& plan = plans[position];
-      if (plan.CoversRows(width, y0, y1) ||
-          (plan.CoversRowsUnlessKeyed(width, y0, y1) && !AnyKeyInRows(plan, y0, y1, *kernels_))) {
-        first = position;
-        firstUnkeyed = plan.op == LayerPlan::Op::ColorKey;
-        break;
-      }
-    }
-    // Rows y0..y1-1 from the top are one block in the bottom-up buffers,
-    // laid out in the strip buffer as in the composite (padding stays 0).
+    RefreshSecondPicture(frame, y0, &video2RowsDone);
+    ComposeStrip(frame, y0, y1, strip);
     const std::size_t blockOffset = static_cast<std::size_t>(height - y1) * stride;
     const std::size_t blockBytes = static_cast<std::size_t>(y1 - y0) * stride;
-    const RgbView stripView{strip, width, y1, stride};  // row y at strip + (y1 - 1 - y) * stride
-    if (first < 0) {
-      if (held) {
-        std::memset(strip, 0, blockBytes);
-      } else {
-        std::memcpy(strip, out.bits + blockOffset, blockBytes);
-      }
-    }
-    if (held && video2Position >= 0) {
-      // Picture rows from the top y0 - top .. are drawn: all rows below
-      // that one go to the surface now, while they are in cache.
-      const LayerPlan& plan = plans[video2Position];
-      copyVideo2Rows(video2_.Height() - std::clamp(y0 - plan.top, 0, video2_.Height()));
-    }
-    for (int position = std::max(first, 0); position < kLayerCount; ++position) {
-      if (position == first && firstUnkeyed) {
-        LayerPlan opaque = plans[position];
-        opaque.op = LayerPlan::Op::Copy;
-        DrawLayerRows(stripView, opaque, y0, y1, *kernels_);
-      } else {
-        DrawLayerRows(stripView, plans[position], y0, y1, *kernels_);
-      }
-    }
-    StreamCopy(out.bits + blockOffset, strip, blockBytes);
+    StreamCopy(composite_.Data() + blockOffset, strip, blockBytes);
     if (deliver) StreamCopy(output + blockOffset, strip, blockBytes);
   }
-  if (held) copyVideo2Rows(video2_.Height());
+  RefreshSecondPicture(frame, 0, &video2RowsDone);
   StreamFence();
   return deliver ? kOk : kFail;
 }

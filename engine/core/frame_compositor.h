@@ -56,10 +56,6 @@ class FrameCompositor {
                        std::size_t video1Bytes, const std::uint8_t* heldVideo2,
                        std::size_t video2Bytes, std::uint8_t* output, std::size_t outputBytes);
 
-  // Draws the layer at one position over the composite (skipped when its
-  // picture is absent).
-  void DrawPosition(const OverlaySettings& settings, int position, ConstRgbView video1);
-
   ConstRgbView Composite() const { return composite_.View(); }
   // Rows per strip for the current frame size; `rows` > 0 fixes it (tests
   // use it to put strip boundaries anywhere), 0 restores the default.
@@ -67,9 +63,26 @@ class FrameCompositor {
   void SetStripRows(std::int32_t rows);
   std::size_t CompositeBytes() const { return composite_.SizeBytes(); }
   const PassKernels& Kernels() const { return *kernels_; }
-  void SetKernels(const PassKernels& kernels) { kernels_ = &kernels; }
 
  private:
+  // What one frame draws: the plan of each position and where the second
+  // picture goes.
+  struct FramePlan {
+    LayerPlan layers[kLayerCount];
+    // The second input's new picture; when given, the composite restarts
+    // from black and the picture's surface is refreshed.
+    const std::uint8_t* newVideo2 = nullptr;
+    int video2Position = -1;  // the position drawing the second picture, -1 if none
+  };
+
+  // The steps of ComposeFrame, in order.
+  FramePlan PlanFrame(const OverlaySettings& settings, ConstRgbView video1,
+                      const std::uint8_t* newVideo2);
+  int FirstVisibleLayer(const FramePlan& frame, std::int32_t y0, std::int32_t y1,
+                        bool* drawAsCopy) const;
+  void RefreshSecondPicture(const FramePlan& frame, std::int32_t y0, std::int32_t* rowsDone);
+  void ComposeStrip(FramePlan& frame, std::int32_t y0, std::int32_t y1, std::uint8_t* strip);
+
   ConstRgbView PictureOf(const OverlaySettings& settings, std::uint32_t layerType,
                          ConstRgbView video1) const;
   bool SizeStripBuffer();

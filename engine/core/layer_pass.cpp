@@ -4,11 +4,11 @@
 
 namespace ovl {
 
-LayerMode ChooseLayerMode(const LayerSettings& layer) {
-  if (layer.EnableMaskBitmap) return layer.Mask.Loaded ? LayerMode::Mask : LayerMode::Copy;
-  if (layer.EnableTransparency) return LayerMode::ColorKey;
-  if (layer.EnableOpacity) return LayerMode::Opacity;
-  return LayerMode::Copy;
+LayerOp ChooseLayerOp(const LayerSettings& layer) {
+  if (layer.EnableMaskBitmap) return layer.Mask.Loaded ? LayerOp::Mask : LayerOp::Copy;
+  if (layer.EnableTransparency) return LayerOp::ColorKey;
+  if (layer.EnableOpacity) return LayerOp::Opacity;
+  return LayerOp::Copy;
 }
 
 LayerPlan PlanLayer(std::int32_t frameWidth, std::int32_t frameHeight, ConstRgbView picture,
@@ -27,33 +27,34 @@ LayerPlan PlanLayer(std::int32_t frameWidth, std::int32_t frameHeight, ConstRgbV
   plan.bottom = static_cast<std::int32_t>(bottom);
   plan.region = layer.HasRegion() ? &layer.RegionCoverage : nullptr;
 
-  switch (ChooseLayerMode(layer)) {
-    case LayerMode::Copy:
-      plan.op = LayerPlan::Op::Copy;
+  switch (ChooseLayerOp(layer)) {
+    case LayerOp::Skip:  // settings never choose it; only planning does
+    case LayerOp::Copy:
+      plan.op = LayerOp::Copy;
       break;
-    case LayerMode::ColorKey: {
+    case LayerOp::ColorKey: {
       plan.key = layer.TransparentColor;
-      plan.op = LayerPlan::Op::ColorKey;
+      plan.op = LayerOp::ColorKey;
       if ((plan.key >> 24) != 0) {
-        plan.op = LayerPlan::Op::Copy;  // no 24-bit pixel has that COLORREF
+        plan.op = LayerOp::Copy;  // no 24-bit pixel has that COLORREF
       } else if (uniform) {
         const std::uint8_t* p = picture.RowFromTop(0);
         const std::uint32_t colour = (std::uint32_t{p[0]} << 16) | (std::uint32_t{p[1]} << 8) | p[2];
-        plan.op = colour == plan.key ? LayerPlan::Op::Skip : LayerPlan::Op::Copy;
+        plan.op = colour == plan.key ? LayerOp::Skip : LayerOp::Copy;
       }
       break;
     }
-    case LayerMode::Opacity:
+    case LayerOp::Opacity:
       // Level 0 blends with weight 0 (the output stays), 255 with weight 1
       // (an exact copy): see OpacityLayerWeight.
       plan.level = layer.OpacityLevel;
-      plan.op = plan.level == 0 ? LayerPlan::Op::Skip
-                : plan.level == 255 ? LayerPlan::Op::Copy
-                                    : LayerPlan::Op::Opacity;
+      plan.op = plan.level == 0 ? LayerOp::Skip
+                : plan.level == 255 ? LayerOp::Copy
+                                    : LayerOp::Opacity;
       break;
-    case LayerMode::Mask:
+    case LayerOp::Mask:
       plan.mask = layer.Mask.MaskValues();
-      plan.op = LayerPlan::Op::Mask;
+      plan.op = LayerOp::Mask;
       break;
   }
   return plan;
@@ -108,7 +109,7 @@ bool AnyKeyInRows(const LayerPlan& plan, std::int32_t y0, std::int32_t y1, const
 
 void DrawLayerRows(RgbView out, LayerPlan& plan, std::int32_t y0, std::int32_t y1,
                    const PassKernels& kernels) {
-  if (plan.op == LayerPlan::Op::Skip || out.bits == nullptr) return;
+  if (plan.op == LayerOp::Skip || out.bits == nullptr) return;
   const ConstRgbView picture = plan.picture;
   const std::int32_t xpos = plan.left;
   const std::int32_t ypos = plan.top;
@@ -120,28 +121,28 @@ void DrawLayerRows(RgbView out, LayerPlan& plan, std::int32_t y0, std::int32_t y
   };
 
   switch (plan.op) {
-    case LayerPlan::Op::Skip:
+    case LayerOp::Skip:
       break;
-    case LayerPlan::Op::Copy:
+    case LayerOp::Copy:
       ForEachRun(plan, y0, y1, [&](std::int32_t y, std::int32_t x0, std::int32_t x1) {
         kernels.copy(outAt(y, x0), layerAt(y, x0), static_cast<std::size_t>(x1 - x0));
       });
       break;
-    case LayerPlan::Op::ColorKey: {
+    case LayerOp::ColorKey: {
       const std::uint32_t key = plan.key;
       ForEachRun(plan, y0, y1, [&](std::int32_t y, std::int32_t x0, std::int32_t x1) {
         kernels.colorKey(outAt(y, x0), layerAt(y, x0), static_cast<std::size_t>(x1 - x0), key);
       });
       break;
     }
-    case LayerPlan::Op::Opacity: {
+    case LayerOp::Opacity: {
       const std::uint8_t level = plan.level;
       ForEachRun(plan, y0, y1, [&](std::int32_t y, std::int32_t x0, std::int32_t x1) {
         kernels.opacity(outAt(y, x0), layerAt(y, x0), 3 * static_cast<std::size_t>(x1 - x0), level);
       });
       break;
     }
-    case LayerPlan::Op::Mask: {
+    case LayerOp::Mask: {
       // The mask sits at the layer's position; layer pixels beyond its width
       // or height are copied opaquely.
       const MaskView mask = plan.mask;
@@ -163,12 +164,6 @@ void DrawLayerRows(RgbView out, LayerPlan& plan, std::int32_t y0, std::int32_t y
       break;
     }
   }
-}
-
-void DrawLayerPass(RgbView out, ConstRgbView picture, const LayerSettings& layer,
-                   const PassKernels& kernels) {
-  LayerPlan plan = PlanLayer(out.width, out.height, picture, layer, false);
-  DrawLayerRows(out, plan, 0, out.height, kernels);
 }
 
 }  // namespace ovl

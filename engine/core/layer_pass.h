@@ -15,20 +15,22 @@
 
 namespace ovl {
 
-enum class LayerMode { Copy, ColorKey, Opacity, Mask };
+// How a layer is drawn. A layer's settings choose one of the four modes;
+// planning a frame may fold settings that cannot change a byte into Copy or
+// Skip.
+enum class LayerOp { Skip, Copy, ColorKey, Opacity, Mask };
 
 // First match wins: a loaded mask while EnableMaskBitmap is set; colour key
 // when EnableTransparency is set and EnableMaskBitmap is not; opacity when
 // only EnableOpacity is set; a copy otherwise (also when EnableMaskBitmap is
 // set but no mask is loaded).
-LayerMode ChooseLayerMode(const LayerSettings& layer);
+LayerOp ChooseLayerOp(const LayerSettings& layer);
 
 // One layer, ready to draw. `op` is the effective operation: settings that
 // cannot change a byte (opacity level 0, a key no pixel can match, a key on a
 // one-colour picture) are folded into Copy or Skip here.
 struct LayerPlan {
-  enum class Op { Skip, Copy, ColorKey, Opacity, Mask };
-  Op op = Op::Skip;
+  LayerOp op = LayerOp::Skip;
   ConstRgbView picture;
   std::int32_t left = 0, top = 0, right = 0, bottom = 0;  // frame pixels, right/bottom exclusive
   const RegionSpans* region = nullptr;
@@ -42,12 +44,12 @@ struct LayerPlan {
   // Every byte of rows y0..y1-1 is replaced by the layer alone, so what
   // lies beneath there never shows.
   bool CoversRows(std::int32_t frameWidth, std::int32_t y0, std::int32_t y1) const {
-    return op == Op::Copy && SpansRows(frameWidth, y0, y1);
+    return op == LayerOp::Copy && SpansRows(frameWidth, y0, y1);
   }
   // The same but for the pixels with the key colour: where rows y0..y1-1
   // have none (AnyKeyInRows), the layer covers them and draws as a copy.
   bool CoversRowsUnlessKeyed(std::int32_t frameWidth, std::int32_t y0, std::int32_t y1) const {
-    return op == Op::ColorKey && SpansRows(frameWidth, y0, y1);
+    return op == LayerOp::ColorKey && SpansRows(frameWidth, y0, y1);
   }
 
  private:
@@ -68,12 +70,6 @@ LayerPlan PlanLayer(std::int32_t frameWidth, std::int32_t frameHeight, ConstRgbV
 // Draws the plan's rows y0..y1-1 (top-down frame rows) over `out`. Calls
 // for one plan must come with decreasing, non-overlapping row ranges.
 void DrawLayerRows(RgbView out, LayerPlan& plan, std::int32_t y0, std::int32_t y1,
-                   const PassKernels& kernels);
-
-// Draws `picture` at (XPos, YPos) over `out` in the layer's mode, clipped to
-// the frame and, when the layer has a region, to its coverage. Pixels the
-// layer does not touch keep their bytes; row padding is never written.
-void DrawLayerPass(RgbView out, ConstRgbView picture, const LayerSettings& layer,
                    const PassKernels& kernels);
 
 }  // namespace ovl

@@ -28,8 +28,6 @@ struct LoadedPicture {
   std::uint32_t Loaded = 0;
   std::uint32_t Owned = 0;  // 1 when the filter created the bitmap and deletes it
   NativeHandle Bitmap = nullptr;
-  NativeHandle Context = nullptr;
-  int SavedContextState = 0;
   std::int32_t Width = 0;   // header width and height; 0 when released
   std::int32_t Height = 0;
   std::vector<std::uint8_t> Buffer;

@@ -9,17 +9,6 @@ HResult SettingsHost::RebuildRegion(LayerSettings& layer) {
   return kOk;
 }
 
-class SettingsAccess::Locked {
- public:
-  explicit Locked(SettingsHost& host) : host_(host) { host_.LockFilter(); }
-  ~Locked() { host_.UnlockFilter(); }
-  Locked(const Locked&) = delete;
-  Locked& operator=(const Locked&) = delete;
-
- private:
-  SettingsHost& host_;
-};
-
 HResult SettingsAccess::GetField(std::uint32_t layerType, Int32Field field,
                                  std::int32_t* value) const {
   if (value == nullptr) return kPointer;
@@ -30,7 +19,7 @@ HResult SettingsAccess::GetField(std::uint32_t layerType, Int32Field field,
 }
 
 HResult SettingsAccess::PutField(std::uint32_t layerType, Int32Field field, std::int32_t value) {
-  Locked lock(host_);
+  FilterLockGuard lock(host_);
   LayerSettings* layer = s_.Layers.FindLayer(layerType);
   if (layer == nullptr) return kInvalidArg;
   layer->*field = value;
@@ -46,7 +35,7 @@ HResult SettingsAccess::GetTransparentColor(std::uint32_t layerType, std::uint32
 }
 
 HResult SettingsAccess::PutTransparentColor(std::uint32_t layerType, std::uint32_t value) {
-  Locked lock(host_);
+  FilterLockGuard lock(host_);
   LayerSettings* layer = s_.Layers.FindLayer(layerType);
   if (layer == nullptr) return kInvalidArg;
   layer->TransparentColor = value;
@@ -63,7 +52,7 @@ HResult SettingsAccess::GetFlag(std::uint32_t layerType, UInt32Field flag,
 }
 
 HResult SettingsAccess::PutFlag(std::uint32_t layerType, UInt32Field flag, VariantBool value) {
-  Locked lock(host_);
+  FilterLockGuard lock(host_);
   LayerSettings* layer = s_.Layers.FindLayer(layerType);
   if (layer == nullptr) return kInvalidArg;
   layer->*flag = FlagFromVariantBool(value);
@@ -75,7 +64,7 @@ HResult SettingsAccess::GetOpacity(std::uint32_t layerType, std::int32_t* value)
 }
 
 HResult SettingsAccess::PutOpacity(std::uint32_t layerType, std::int32_t value) {
-  Locked lock(host_);
+  FilterLockGuard lock(host_);
   LayerSettings* layer = s_.Layers.FindLayer(layerType);
   if (layer == nullptr) return kInvalidArg;
   layer->Opacity = value;
@@ -92,7 +81,7 @@ HResult SettingsAccess::GetRegion(std::uint32_t layerType, std::uint32_t* value)
 }
 
 HResult SettingsAccess::PutRegion(std::uint32_t layerType, std::uint32_t region) {
-  Locked lock(host_);
+  FilterLockGuard lock(host_);
   LayerSettings* layer = s_.Layers.FindLayer(layerType);
   if (layer == nullptr || region > REGION_ELLIPSE) return kInvalidArg;
   layer->Region = region;
@@ -101,7 +90,7 @@ HResult SettingsAccess::PutRegion(std::uint32_t layerType, std::uint32_t region)
 
 HResult SettingsAccess::PutPosition(std::uint32_t layerType, std::int32_t LayerSettings::*field,
                                     std::int32_t value) {
-  Locked lock(host_);
+  FilterLockGuard lock(host_);
   LayerSettings* layer = s_.Layers.FindLayer(layerType);
   if (layer == nullptr) return kInvalidArg;
   layer->*field = value < 0 ? 0 : value;
@@ -133,7 +122,7 @@ HResult SettingsAccess::GetLayerOrder(std::uint32_t layerType, std::int32_t* pos
 }
 
 HResult SettingsAccess::PutLayerOrder(std::uint32_t layerType, std::int32_t position) {
-  Locked lock(host_);
+  FilterLockGuard lock(host_);
   return s_.Layers.MoveLayer(layerType, static_cast<std::uint32_t>(position));
 }
 
@@ -144,7 +133,7 @@ HResult SettingsAccess::GetBkLayerColor(std::uint32_t* value) const {
 }
 
 HResult SettingsAccess::PutBkLayerColor(std::uint32_t value) {
-  Locked lock(host_);
+  FilterLockGuard lock(host_);
   s_.BkLayerColor = value;
   return host_.BackgroundColorChanged(value);
 }
@@ -193,7 +182,7 @@ HResult SettingsAccess::PutOutputHeight(std::int32_t value) {
 HResult SettingsAccess::ResetToDefaultsEx(std::uint32_t apiLevel) {
   if (apiLevel != KMVOverlay_APILEVEL_1) return kInvalidArg;
   // Stored values only: region handles, loaded masks, the overlay image and
-  // the background brush stay in force until their setters run again.
+  // the background surface stay in force until their setters run again.
   s_.Layers.ResetStoredValues();
   s_.BkLayerColor = 0;
   s_.OverlayImageFileName[0] = '\0';

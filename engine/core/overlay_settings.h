@@ -2,7 +2,7 @@
 // The filter's settings: the layer table plus the filter-wide values, with the
 // accessor rules every control path shares (automation, property page,
 // persistence). Effects that need the platform (GDI regions, the background
-// brush, the output size and reconnection, pin state, the filter lock) go
+// surface, the output size and reconnection, pin state, the filter lock) go
 // through SettingsHost, which the filter implements.
 #include <cstdint>
 
@@ -23,8 +23,8 @@ class SettingsHost {
   // kOutOfMemory when a shape was asked for and none could be built.
   virtual HResult RebuildRegion(LayerSettings& layer);
 
-  // A new background colour is stored: replace the brush and refill the
-  // background surface if it exists. kOutOfMemory when no brush can be made.
+  // A new background colour is stored: refill the background surface
+  // if it exists.
   virtual HResult BackgroundColorChanged(std::uint32_t /*colorref*/) { return kOk; }
 
   // OutputSizeType, OutputWidth or OutputHeight changed, or the settings
@@ -34,6 +34,18 @@ class SettingsHost {
   // Pin state for the active-layer rules; index 0 is the main input.
   virtual bool InputPinExists(int /*index*/) const { return false; }
   virtual bool InputPinConnected(int /*index*/) const { return false; }
+};
+
+// Holds the filter lock of a settings host for a scope.
+class FilterLockGuard {
+ public:
+  explicit FilterLockGuard(SettingsHost& host) : host_(host) { host_.LockFilter(); }
+  ~FilterLockGuard() { host_.UnlockFilter(); }
+  FilterLockGuard(const FilterLockGuard&) = delete;
+  FilterLockGuard& operator=(const FilterLockGuard&) = delete;
+
+ private:
+  SettingsHost& host_;
 };
 
 struct OverlaySettings {
@@ -96,7 +108,6 @@ class SettingsAccess {
   HResult GetIsLayerActive(std::uint32_t layerType, VariantBool* active) const;
 
  private:
-  class Locked;
   HResult PutPosition(std::uint32_t layerType, std::int32_t LayerSettings::*field, std::int32_t value);
   HResult PutOutputDimension(std::int32_t OverlaySettings::*field, std::int32_t value);
 

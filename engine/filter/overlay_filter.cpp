@@ -24,7 +24,7 @@ CVOvrLyFilter::CVOvrLyFilter(LPUNKNOWN outer, HRESULT* phr)
   RecomputeOutputSize();
   // The saved settings of the current user; with nothing saved the defaults stay.
   LoadSettings();
-  if (!m_handshake.Create() && phr != nullptr) *phr = E_FAIL;
+  if (!m_pairing.Create() && phr != nullptr) *phr = E_FAIL;
   // One input and the output exist from the start; the second input follows
   // when the first connects.
   GetPin(0);
@@ -33,7 +33,6 @@ CVOvrLyFilter::CVOvrLyFilter(LPUNKNOWN outer, HRESULT* phr)
 
 CVOvrLyFilter::~CVOvrLyFilter() {
   ovl::gdi::ReleaseAll(m_settings);
-  m_handshake.Close();
 }
 
 HRESULT STDMETHODCALLTYPE CVOvrLyFilter::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
@@ -82,7 +81,7 @@ IPin* CVOvrLyFilter::OverlayInputPin(int index) { return InputPin(index); }
 IPin* CVOvrLyFilter::OverlayOutputPin() { return OutputPin(); }
 
 CMuxTransformInputPin* CVOvrLyFilter::CreateInputPin(int index, LPCWSTR name, HRESULT* phr) {
-  return new (std::nothrow) COverlayInputPin(index, this, &m_handshake, phr, name);
+  return new (std::nothrow) COverlayInputPin(index, this, &m_pairing, phr, name);
 }
 
 COverlayInputPin* CVOvrLyFilter::OverlayPin(int index) const {
@@ -100,39 +99,28 @@ ovl::HResult CVOvrLyFilter::Host::BackgroundColorChanged(std::uint32_t colorref)
   return ovl::kOk;
 }
 
-// --- the two-input handshake: no lock is taken before the events are set,
-// so a thread parked in Receive is always released. ---
+// --- the pairing of the two inputs follows the filter's state ---
 
 HRESULT STDMETHODCALLTYPE CVOvrLyFilter::Stop() {
-  InterlockedExchange(&m_handshake.stopping, 1);
-  m_handshake.WakeBoth();
+  m_pairing.Stop();  // before the lock: a parked streaming thread must leave
   return CBaseFilter::Stop();
 }
 
 HRESULT CVOvrLyFilter::StartStreaming() {
   for (int i = 0; i < m_nInputPins; ++i) {
-    if (COverlayInputPin* pin = OverlayPin(i)) {
-      pin->SetEndOfStream(FALSE);
-      pin->ClearHeldSample();
-    }
+    if (CMuxTransformInputPin* pin = InputPin(i)) pin->SetEndOfStream(false);
   }
-  InterlockedExchange(&m_handshake.stopping, 0);
-  ResetEvent(m_handshake.frameAvailable);
-  ResetEvent(m_handshake.advanceStream);
-  InterlockedExchange(&m_handshake.inSeek, 0);
+  m_pairing.StartStreaming();
   return S_OK;
 }
 
 HRESULT CVOvrLyFilter::BeginFlush() {
-  m_handshake.WakeBoth();
+  m_pairing.BeginFlush();
   return CMultipleInputPinTransformFilter::BeginFlush();
 }
 
 HRESULT CVOvrLyFilter::EndFlush() { return CMultipleInputPinTransformFilter::EndFlush(); }
 
-void CVOvrLyFilter::BeginSeek() {
-  InterlockedExchange(&m_handshake.inSeek, 1);
-  m_handshake.WakeBoth();
-}
+void CVOvrLyFilter::BeginSeek() { m_pairing.BeginSeek(); }
 
-void CVOvrLyFilter::EndSeek() { InterlockedExchange(&m_handshake.inSeek, 0); }
+void CVOvrLyFilter::EndSeek() { m_pairing.EndSeek(); }

@@ -3,11 +3,11 @@
 // one output; every main-input frame is composed from the background colour,
 // both videos and the overlay image, each with its own position, region and
 // drawing mode.
-#include "persistence/filter/overlay_filter_control.h"
 #include "engine/core/frame_compositor.h"
-#include "engine/gdi/gdi_settings_host.h"
 #include "engine/core/overlay_settings.h"
-#include "streaming/input_handshake.h"
+#include "engine/gdi/gdi_settings_host.h"
+#include "persistence/filter/overlay_filter_control.h"
+#include "streaming/input_pairing.h"
 #include "streaming/multi_input_transform_filter.h"
 
 class COverlayInputPin;
@@ -33,7 +33,7 @@ class CVOvrLyFilter : public CMultipleInputPinTransformFilter,
   HRESULT WriteToStream(IStream* stream) override;
   HRESULT ReadFromStream(IStream* stream) override;
 
-  // --- the two-input handshake ---
+  // --- the pairing of the two inputs follows the filter's state ---
   HRESULT STDMETHODCALLTYPE Stop() override;
   HRESULT StartStreaming() override;
   HRESULT BeginFlush() override;
@@ -43,7 +43,7 @@ class CVOvrLyFilter : public CMultipleInputPinTransformFilter,
 
   // --- frames ---
   using CMultipleInputPinTransformFilter::Transform;
-  HRESULT Transform(int pinIndex, IMediaSample* in, IMediaSample* out) override;
+  HRESULT Transform(int pinIndex, IMediaSample* in, IMediaSample* paired, IMediaSample* out) override;
 
   // --- media types and the output size ---
   HRESULT CheckInputType(const CMediaType* type) override;
@@ -96,7 +96,6 @@ class CVOvrLyFilter : public CMultipleInputPinTransformFilter,
 
   COverlayInputPin* OverlayPin(int index) const;
   HRESULT BuildSurfaces();
-  static HRESULT CopySampleProperties(IMediaSample* in, IMediaSample* out);
 
   ovl::OverlaySettings m_settings;
   Host m_host;
@@ -104,5 +103,5 @@ class CVOvrLyFilter : public CMultipleInputPinTransformFilter,
   ovl::FrameCompositor m_compositor;
   BITMAPINFOHEADER m_video1Header;  // biSize 0 while input 0 is not connected
   BITMAPINFOHEADER m_video2Header;
-  InputHandshake m_handshake;
+  InputPairing m_pairing;
 };

@@ -128,7 +128,7 @@ HRESULT CVOvrLyFilter::CompleteConnect(PIN_DIRECTION direction, int pinIndex, IP
   {
     CAutoLock lock(&m_csFilterLock);
     ovl::GrowCompositeForInput(m_settings, FrameOf(bih));
-    pin->SetFrameDuration(vih->AvgTimePerFrame);
+    if (pinIndex == 1) m_pairing.SetSecondFrameDuration(vih->AvgTimePerFrame);
     const std::uint32_t layer = pinIndex == 0 ? ovl::LAYERTYPE_VIDEO1 : ovl::LAYERTYPE_VIDEO2;
     (pinIndex == 0 ? m_video1Header : m_video2Header) = bih;
     if (ovl::LayerSettings* record = m_settings.Layers.FindLayer(layer)) {

@@ -1,7 +1,7 @@
 #pragma once
-// The settings host of a filter on Windows: regions through GDI and the
-// filter lock as a critical section. Pin state, the background brush and the
-// output size are the filter's and come with it.
+// The settings host on Windows: regions through GDI. The filter lock, pin
+// state, the background surface and the output size are the filter's and
+// come with its own host derived from this one.
 #include <windows.h>
 
 #include "engine/core/overlay_settings.h"
@@ -10,17 +10,7 @@ namespace ovl::gdi {
 
 class GdiSettingsHost : public SettingsHost {
  public:
-  explicit GdiSettingsHost(CRITICAL_SECTION* filterLock = nullptr) : lock_(filterLock) {}
-  void LockFilter() override {
-    if (lock_ != nullptr) EnterCriticalSection(lock_);
-  }
-  void UnlockFilter() override {
-    if (lock_ != nullptr) LeaveCriticalSection(lock_);
-  }
   HResult RebuildRegion(LayerSettings& layer) override;
-
- private:
-  CRITICAL_SECTION* lock_;
 };
 
 }  // namespace ovl::gdi

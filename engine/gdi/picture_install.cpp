@@ -26,7 +26,6 @@ bool IsEmpty(const wchar_t* name) { return name == nullptr || name[0] == L'\0'; 
 void ReleasePicture(LoadedPicture& picture) {
   if (picture.Bitmap != nullptr && picture.Owned) DeleteObject(static_cast<HBITMAP>(picture.Bitmap));
   picture.Bitmap = nullptr;
-  picture.Context = nullptr;
   picture.Owned = 0;
   picture.Loaded = 0;
   picture.Width = 0;

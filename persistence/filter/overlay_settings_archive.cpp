@@ -78,17 +78,6 @@ void* ValueField(StoredLayer& layer, const LayerValue& value) {
   return reinterpret_cast<char*>(&layer) + value.offset;
 }
 
-class FilterLock {
- public:
-  explicit FilterLock(SettingsHost& host) : m_host(host) { m_host.LockFilter(); }
-  ~FilterLock() { m_host.UnlockFilter(); }
-  FilterLock(const FilterLock&) = delete;
-  FilterLock& operator=(const FilterLock&) = delete;
-
- private:
-  SettingsHost& m_host;
-};
-
 void CopyName(char (&to)[kFileNameBytes], const char (&from)[kFileNameBytes]) {
   std::memcpy(to, from, kFileNameBytes);
   to[kFileNameBytes - 1] = '\0';
@@ -204,7 +193,7 @@ HRESULT ReadValues(CRKArchive& ar, StoredSettings& st) {
 }
 
 // The setters rebuild what the stored values imply: regions (from the
-// loaded region, rectangle and position), masks, the image and the brush.
+// loaded region, rectangle and position), masks, the image and the background.
 // Their results are not reported: a picture file that is gone leaves its
 // layer without a picture, the rest of the settings still load.
 void Reapply(const StoredSettings& st, IKMVVOvLy& self) {
@@ -231,14 +220,14 @@ HRESULT Load(CRKArchive& ar, OverlaySettings& settings, SettingsHost& host, IKMV
   self.ResetToDefaultsEx(::KMVOverlay_APILEVEL_1);
   StoredSettings st;
   {
-    FilterLock lock(host);
+    FilterLockGuard lock(host);
     TakeStored(settings, st);
   }
   // The values are read aside, without the lock (a store may be slow), and
   // written into the settings at once.
   const HRESULT hr = ReadValues(ar, st);
   {
-    FilterLock lock(host);
+    FilterLockGuard lock(host);
     PutStored(st, settings);
   }
   if (FAILED(hr)) return hr;
@@ -258,7 +247,7 @@ HRESULT SerializeOverlaySettings(CRKArchive& archive, OverlaySettings& settings,
   if (archive.IsLoading()) return Load(archive, settings, host, self);
   StoredSettings st;
   {
-    FilterLock lock(host);
+    FilterLockGuard lock(host);
     TakeStored(settings, st);
   }
   return Save(archive, st);

@@ -32,7 +32,7 @@ inline constexpr ULONG kMaxOverlayFormBytes = kOverlayFormValues * 4 + kOverlayF
 // (written into the settings under the filter lock, OpacityLevel derived
 // again), then re-applies regions, positions, mask names, the background
 // colour and the image name through `self`'s setters so that regions,
-// masks, the image and the brush are rebuilt, and recomputes the output
+// masks, the image and the background surface are rebuilt, and recomputes the output
 // size. A failed read ends the load with its code: the values read so far
 // stay, the others keep their defaults, nothing is re-applied.
 // Negative output sizes in a store are refused with E_INVALIDARG.

@@ -36,15 +36,9 @@ class CDynamicOutputPin : public CBaseOutputPin, public IPinFlowControl {
   virtual HRESULT StartUsingOutputPin();
   virtual void StopUsingOutputPin();
   virtual bool StreamingThreadUsingOutputPin();
-  // Runs `deliver` between StartUsingOutputPin and StopUsingOutputPin.
+  // Runs `deliver` while the pin is in use; a failed start is returned.
   template <class F>
-  HRESULT Using(F&& deliver) {
-    HRESULT hr = StartUsingOutputPin();
-    if (FAILED(hr)) return hr;
-    hr = deliver();
-    StopUsingOutputPin();
-    return hr;
-  }
+  HRESULT Using(F&& deliver);
 
  protected:
   enum BLOCK_STATE { NOT_BLOCKED, PENDING, BLOCKED };
@@ -62,3 +56,27 @@ class CDynamicOutputPin : public CBaseOutputPin, public IPinFlowControl {
   HANDLE m_hStopEvent;                    // not owned
   IGraphConfig* m_pGraphConfig;           // no reference
 };
+
+// The streaming thread's use of a dynamic output pin for one scope: started
+// on construction, stopped on destruction when the start succeeded.
+class OutputPinInUse {
+ public:
+  explicit OutputPinInUse(CDynamicOutputPin* pin) : pin_(pin), started_(pin->StartUsingOutputPin()) {}
+  ~OutputPinInUse() {
+    if (SUCCEEDED(started_)) pin_->StopUsingOutputPin();
+  }
+  OutputPinInUse(const OutputPinInUse&) = delete;
+  OutputPinInUse& operator=(const OutputPinInUse&) = delete;
+  HRESULT Started() const { return started_; }
+
+ private:
+  CDynamicOutputPin* pin_;
+  HRESULT started_;
+};
+
+template <class F>
+HRESULT CDynamicOutputPin::Using(F&& deliver) {
+  const OutputPinInUse use(this);
+  if (FAILED(use.Started())) return use.Started();
+  return deliver();
+}

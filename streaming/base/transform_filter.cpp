@@ -4,6 +4,8 @@
 #include <cwchar>
 #include <new>
 
+#include "streaming/base/sample_properties.h"
+
 CTransformFilter::CTransformFilter(const TCHAR* name, LPUNKNOWN outer, REFCLSID clsid)
     : CBaseFilter(name, outer, &m_csFilter, clsid),
       m_bEOSDelivered(FALSE),
@@ -173,41 +175,8 @@ HRESULT CTransformFilter::InitializeOutputSample(IMediaSample* sample, IMediaSam
                                             bufferFlags);
   if (FAILED(hr)) return hr;
 
-  bool copied = false;
-  IMediaSample2* out2 = nullptr;
-  if (SUCCEEDED(out->QueryInterface(IID_IMediaSample2, reinterpret_cast<void**>(&out2)))) {
-    // Only the leading fields up to the stream identifier are written, so
-    // the output keeps its own buffer, stream and media type.
-    const DWORD leading = offsetof(AM_SAMPLE2_PROPERTIES, dwStreamId);
-    AM_SAMPLE2_PROPERTIES outProps = {};
-    if (SUCCEEDED(out2->GetProperties(leading, reinterpret_cast<BYTE*>(&outProps)))) {
-      outProps.cbData = leading;
-      outProps.dwTypeSpecificFlags = props->dwTypeSpecificFlags;
-      outProps.dwSampleFlags =
-          (outProps.dwSampleFlags & AM_SAMPLE_TYPECHANGED) | (props->dwSampleFlags & ~AM_SAMPLE_TYPECHANGED);
-      outProps.tStart = props->tStart;
-      outProps.tStop = props->tStop;
-      copied = SUCCEEDED(out2->SetProperties(leading, reinterpret_cast<const BYTE*>(&outProps)));
-    }
-    out2->Release();
-  }
-  if (!copied) {
-    if ((props->dwSampleFlags & AM_SAMPLE_TIMEVALID) != 0) {
-      out->SetTime(&start, (props->dwSampleFlags & AM_SAMPLE_STOPVALID) ? &stop : nullptr);
-    }
-    if ((props->dwSampleFlags & AM_SAMPLE_SPLICEPOINT) != 0) out->SetSyncPoint(TRUE);
-    if ((props->dwSampleFlags & AM_SAMPLE_DATADISCONTINUITY) != 0) out->SetDiscontinuity(TRUE);
-    if ((props->dwSampleFlags & AM_SAMPLE_PREROLL) != 0) out->SetPreroll(TRUE);
-  }
+  ovl::StampOutputSample(*props, sample, out);
   if ((props->dwSampleFlags & AM_SAMPLE_DATADISCONTINUITY) != 0) m_bSampleSkipped = FALSE;
-
-  LONGLONG mediaStart = 0;
-  LONGLONG mediaStop = 0;
-  if (sample->GetMediaTime(&mediaStart, &mediaStop) == S_OK) out->SetMediaTime(&mediaStart, &mediaStop);
-  const HRESULT preroll = sample->IsPreroll();
-  if (preroll == S_OK) out->SetPreroll(TRUE);
-  if (preroll == S_FALSE) out->SetPreroll(FALSE);
-
   *outSample = out;
   return S_OK;
 }

@@ -101,18 +101,18 @@ TEST_F(CompositorTest, WorkedBlendExamples) {
 
 TEST_F(CompositorTest, ModePrecedence) {
   LayerSettings layer;
-  EXPECT_EQ(LayerMode::Copy, ChooseLayerMode(layer));
+  EXPECT_EQ(LayerOp::Copy, ChooseLayerOp(layer));
   layer.EnableOpacity = 1;
-  EXPECT_EQ(LayerMode::Opacity, ChooseLayerMode(layer));
+  EXPECT_EQ(LayerOp::Opacity, ChooseLayerOp(layer));
   layer.EnableTransparency = 1;
-  EXPECT_EQ(LayerMode::ColorKey, ChooseLayerMode(layer));
+  EXPECT_EQ(LayerOp::ColorKey, ChooseLayerOp(layer));
   layer.EnableMaskBitmap = 1;
-  EXPECT_EQ(LayerMode::Copy, ChooseLayerMode(layer)) << "mask enabled but none loaded";
+  EXPECT_EQ(LayerOp::Copy, ChooseLayerOp(layer)) << "mask enabled but none loaded";
   layer.Mask.Loaded = 1;
-  EXPECT_EQ(LayerMode::Mask, ChooseLayerMode(layer));
+  EXPECT_EQ(LayerOp::Mask, ChooseLayerOp(layer));
   layer.EnableTransparency = 0;
   layer.EnableOpacity = 0;
-  EXPECT_EQ(LayerMode::Mask, ChooseLayerMode(layer));
+  EXPECT_EQ(LayerOp::Mask, ChooseLayerOp(layer));
 }
 
 TEST_F(CompositorTest, ColourKeyIsExactWithNoTolerance) {

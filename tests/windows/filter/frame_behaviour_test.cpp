@@ -25,7 +25,7 @@ class CopyFrame : public CMultipleInputPinTransformFilter {
   explicit CopyFrame(HRESULT* phr) : CMultipleInputPinTransformFilter(TEXT("copy frame"), nullptr, kTestFrameClsid, phr) {}
   DECLARE_IUNKNOWN
   using CMultipleInputPinTransformFilter::Transform;
-  HRESULT Transform(int, IMediaSample* in, IMediaSample* out) override {
+  HRESULT Transform(int, IMediaSample* in, IMediaSample*, IMediaSample* out) override {
     if (skipOdd && (InterlockedIncrement(&count) & 1) == 0) return S_FALSE;
     BYTE* src = nullptr;
     BYTE* dst = nullptr;
