@@ -2,6 +2,7 @@
 // and disconnecting a pin does to the composite size and the surfaces.
 #include "engine/core/composite_size.h"
 #include "engine/filter/overlay_filter.h"
+#include "engine/filter/strip_workers_for_frame.h"
 #include "engine/core/pixel_image.h"
 #include "streaming/mux_dynamic_output_pin.h"
 #include "streaming/overlay_input_pin.h"
@@ -100,10 +101,16 @@ HRESULT CVOvrLyFilter::BuildSurfaces() {
     if (m_video1Header.biSize != 0) video1 = {m_video1Header.biWidth, m_video1Header.biHeight, true};
     if (m_video2Header.biSize != 0) video2 = {m_video2Header.biWidth, m_video2Header.biHeight, true};
   }
-  const ovl::HResult hr = m_compositor.BuildSurfaces(static_cast<std::int32_t>(m_settings.CompositeWidth),
-                                                     static_cast<std::int32_t>(m_settings.CompositeHeight),
-                                                     m_settings.BkLayerColor, video1, video2);
-  return hr == ovl::kOk ? S_OK : E_FAIL;
+  const auto width = static_cast<std::int32_t>(m_settings.CompositeWidth);
+  const auto height = static_cast<std::int32_t>(m_settings.CompositeHeight);
+  // The strip workers are chosen once per connection, with the frame size.
+  if (m_compositor.SetWorkers(m_fixedStripWorkers > 0 ? m_fixedStripWorkers
+                                                      : ovl::StripWorkersForFrame(width, height)) != ovl::kOk) {
+    return E_FAIL;
+  }
+  const ovl::HResult hr = m_compositor.BuildSurfaces(width, height, m_settings.BkLayerColor, video1, video2);
+  if (hr == ovl::kOk && m_fixedStripRows > 0) m_compositor.SetStripRows(m_fixedStripRows);
+  return hr == ovl::kOk && m_compositor.HasOutputSurface() ? S_OK : E_FAIL;
 }
 
 HRESULT CVOvrLyFilter::CompleteConnect(PIN_DIRECTION direction, int pinIndex, IPin* /*receivePin*/) {
