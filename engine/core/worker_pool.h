@@ -39,9 +39,10 @@ class WorkerPool {
   // it; each worker takes its indices in ascending order. One Run at a time.
   template <class Task>
   void Run(std::size_t count, Task&& task) {
+    using Callable = std::remove_reference_t<Task>;
     RunErased(count, [](void* context, std::size_t index, int worker) {
-      (*static_cast<std::remove_reference_t<Task>*>(context))(index, worker);
-    }, &task);
+      (*static_cast<Callable*>(context))(index, worker);
+    }, const_cast<void*>(static_cast<const void*>(&task)));
   }
 
  private:
