@@ -13,5 +13,7 @@ case "$kind" in
   *) echo "usage: build.sh native|sanitize|windows [make targets]" >&2; exit 2 ;;
 esac
 dir="$root/build/$kind"
+# OVL_WERROR=1 (the test command sets it) makes every warning an error.
+args+=(-DOVL_WERROR="$([[ "${OVL_WERROR:-0}" == 1 ]] && echo ON || echo OFF)")
 cmake -S "$root" -B "$dir" "${args[@]}" >/dev/null
 cmake --build "$dir" -j"$(nproc)" -- "$@"

@@ -7,6 +7,8 @@ packages=(
   g++-mingw-w64-x86-64-posix mingw-w64-tools                # Windows cross build (+ widl)
   wine64 wine                                               # runs the Windows tests
   xvfb                                                      # headless display for window tests
+  gstreamer1.0-libav gstreamer1.0-plugins-good              # Wine's decoders: H.264, VP8, MJPEG, ...
+  ffmpeg                                                    # makes the clips the decoding tests use
 )
 missing=()
 for p in "${packages[@]}"; do

@@ -15,6 +15,11 @@ source scripts/wine-session.sh
 module="Z:$(echo "$root/build/windows/server/KMVVOvLy2x.dll" | tr / '\\')"
 echo "== registering $module"
 /usr/lib/wine/wine64 regsvr32 /s "$module"
+# The build puts the local help page in Filters\ beside the module, where F1
+# on the filter's property pages finds it when no other help answers.
+help_page=build/windows/server/Filters/TERNVideoOverlayFilter2.0.htm
+[ -f "$help_page" ] || { echo "missing the local help page $help_page" >&2; exit 1; }
+echo "== local help page: $help_page"
 echo "== composing"
 mkdir -p out
 /usr/lib/wine/wine64 build/windows/tools/ovlcompose.exe --out 'out\composite.avi' --png 'out\composite.png' "$@"

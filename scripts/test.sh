@@ -6,6 +6,7 @@ root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 cd "$root"
 scripts/install-deps.sh
 start=$SECONDS
+export OVL_WERROR=1  # a new warning fails the run
 
 echo "== native build and tests"
 scripts/build.sh native

@@ -1,5 +1,6 @@
 #include "server/filter_mapper.h"
 
+#include "persistence/core/com_ptr.h"
 #include "server/class_table.h"
 #include "server/com_scope.h"
 #include "server/filter_setup.h"
@@ -47,36 +48,36 @@ HRESULT UpdateWithMapper1(IFilterMapper* mapper, const AMOVIESETUP_FILTER& setup
 
 HRESULT UpdateFilterMapper(bool registering) {
   ComScope com;
-  IFilterMapper2* mapper2 = nullptr;
-  IFilterMapper* mapper1 = nullptr;
+  ComPtr<IFilterMapper2> mapper2;
+  ComPtr<IFilterMapper> mapper1;
   HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                                reinterpret_cast<void**>(&mapper2));
+                                mapper2.PutVoid());
   if (FAILED(hr)) {
     // Systems without the newer mapper still have the original one.
     hr = CoCreateInstance(CLSID_FilterMapper, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper,
-                          reinterpret_cast<void**>(&mapper1));
+                          mapper1.PutVoid());
   }
   if (SUCCEEDED(hr)) {
     for (const CFactoryTemplate& entry : kClassTable) {
       if (entry.m_pAMovieSetup_Filter == nullptr) continue;
-      hr = mapper2 != nullptr ? UpdateWithMapper2(mapper2, *entry.m_pAMovieSetup_Filter, registering)
-                              : UpdateWithMapper1(mapper1, *entry.m_pAMovieSetup_Filter, registering);
+      hr = mapper2 ? UpdateWithMapper2(mapper2.Get(), *entry.m_pAMovieSetup_Filter, registering)
+                   : UpdateWithMapper1(mapper1.Get(), *entry.m_pAMovieSetup_Filter, registering);
       if (hr == kNothingRegistered) hr = S_OK;
       if (FAILED(hr)) break;
     }
   }
-  if (mapper2 != nullptr) mapper2->Release();
-  if (mapper1 != nullptr) mapper1->Release();
   // The mapper may have loaded servers of its own; let them go before COM ends.
+  mapper2.Reset();
+  mapper1.Reset();
   CoFreeUnusedLibraries();
   return hr;
 }
 
 HRESULT RegisterInCategories(unsigned mask) {
   ComScope com;
-  IFilterMapper2* mapper = nullptr;
+  ComPtr<IFilterMapper2> mapper;
   HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                                reinterpret_cast<void**>(&mapper));
+                                mapper.PutVoid());
   if (FAILED(hr)) return hr;
   const CFactoryTemplate& filter = kClassTable[0];
   wchar_t instance[39];
@@ -93,20 +94,18 @@ HRESULT RegisterInCategories(unsigned mask) {
     data.dwMerit = kCategoryMerit;
     data.cPins = 0;
     data.rgPins = nullptr;
-    IMoniker* moniker = nullptr;
-    hr = mapper->RegisterFilter(*filter.m_ClsID, filter.m_Name, &moniker, category.id, instance, &data);
-    if (moniker != nullptr) moniker->Release();
+    ComPtr<IMoniker> moniker;
+    hr = mapper->RegisterFilter(*filter.m_ClsID, filter.m_Name, moniker.Put(), category.id, instance, &data);
     if (FAILED(hr)) break;
   }
-  mapper->Release();
   return hr;
 }
 
 void UnregisterFromCategories(unsigned mask) {
   ComScope com;
-  IFilterMapper2* mapper = nullptr;
+  ComPtr<IFilterMapper2> mapper;
   if (FAILED(CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                              reinterpret_cast<void**>(&mapper)))) {
+                              mapper.PutVoid()))) {
     return;
   }
   for (int bit = 0; bit < kProcessorCategoryCount; ++bit) {
@@ -115,7 +114,6 @@ void UnregisterFromCategories(unsigned mask) {
     // name the entry was registered under.
     mapper->UnregisterFilter(kProcessorCategories[bit].id, nullptr, *kClassTable[0].m_ClsID);
   }
-  mapper->Release();
 }
 
 }  // namespace ovl::server

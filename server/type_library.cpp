@@ -5,9 +5,10 @@
 #include <cstdio>
 #include <string>
 
-#include "engine/filter/user_messages.h"
+#include "persistence/core/com_ptr.h"
 #include "server/filter_identity.h"
 #include "server/trace.h"
+#include "ui/modal_seam.h"
 
 namespace ovl::server {
 namespace {
@@ -25,10 +26,10 @@ std::string Narrow(const std::wstring& text, UINT codePage) {
 }  // namespace
 
 HRESULT RegisterTypeLibrary(const std::wstring& path) {
-  ITypeLib* library = nullptr;
+  ovl::ComPtr<ITypeLib> library;
   // The type library loader works with MAX_PATH buffers (Wine's overruns its
   // stack on longer names), so a longer path counts as a failed load.
-  HRESULT hr = path.size() < MAX_PATH ? LoadTypeLib(path.c_str(), &library)
+  HRESULT hr = path.size() < MAX_PATH ? LoadTypeLib(path.c_str(), library.Put())
                                       : HRESULT_FROM_WIN32(ERROR_FILENAME_EXCED_RANGE);
   if (FAILED(hr)) {
     Trace("\nT_RegisterTypeLibrary: LoadTypeLib failed 0x%08x", static_cast<unsigned>(hr));
@@ -36,18 +37,17 @@ HRESULT RegisterTypeLibrary(const std::wstring& path) {
     char text[260];
     std::snprintf(text, sizeof(text), "Failed %s to register type library: %s",
                   TracingEnabled() ? StatusName(hr) : "", Narrow(path, CP_THREAD_ACP).c_str());
-    ShowFilterMessage(text, "Error");
+    ui::ShowMessageBox(nullptr, text, "Error", MB_TASKMODAL | MB_OK);
     return hr;
   }
   // The platform declares the path non-const; it is only read.
-  hr = RegisterTypeLib(library, const_cast<OLECHAR*>(path.c_str()), nullptr);
+  hr = RegisterTypeLib(library.Get(), const_cast<OLECHAR*>(path.c_str()), nullptr);
   if (FAILED(hr)) {
     Trace("\nT_RegisterTypeLibrary: RegisterTypeLib failed 0x%08x", static_cast<unsigned>(hr));
     char text[260];
     std::snprintf(text, sizeof(text), "Failed to register type library: %s", Narrow(path, CP_ACP).c_str());
-    ShowFilterMessage(text, "Error");
+    ui::ShowMessageBox(nullptr, text, "Error", MB_TASKMODAL | MB_OK);
   }
-  library->Release();
   return hr;
 }
 

@@ -146,18 +146,17 @@ HRESULT STDMETHODCALLTYPE CMultipleInputPinTransformFilter::Pause() {
 
 HRESULT STDMETHODCALLTYPE CMultipleInputPinTransformFilter::JoinFilterGraph(IFilterGraph* graph, LPCWSTR name) {
   CAutoLock lock(&m_csFilterLock);
-  IGraphConfig* config = nullptr;
+  ovl::ComPtr<IGraphConfig> config;
   if (graph != nullptr) {
-    const HRESULT hr = graph->QueryInterface(IID_IGraphConfig, reinterpret_cast<void**>(&config));
+    const HRESULT hr = graph->QueryInterface(IID_IGraphConfig, config.PutVoid());
     if (FAILED(hr)) return hr;
   }
   const HRESULT hr = CBaseFilter::JoinFilterGraph(graph, name);
   if (SUCCEEDED(hr)) {
     if (auto* out = static_cast<CMuxDynamicOutputPin*>(GetPin(m_nInputPins))) {
-      out->SetConfigInfo(graph != nullptr ? config : nullptr, graph != nullptr ? m_evStop : nullptr);
+      out->SetConfigInfo(graph != nullptr ? config.Get() : nullptr, graph != nullptr ? m_evStop : nullptr);
     }
   }
-  if (config != nullptr) config->Release();
   return hr;
 }
 
@@ -165,15 +164,12 @@ HRESULT CMultipleInputPinTransformFilter::GraphState(LONG* state) {
   CheckPointer(state, E_POINTER);
   *state = 0;
   if (m_pGraph == nullptr) return S_OK;
-  IGraphBuilder* builder = nullptr;
-  if (FAILED(m_pGraph->QueryInterface(IID_IGraphBuilder, reinterpret_cast<void**>(&builder)))) return E_NOINTERFACE;
-  IMediaControl* control = nullptr;
-  const HRESULT hr = builder->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control));
-  builder->Release();
-  if (FAILED(hr)) return E_NOINTERFACE;
+  ovl::ComPtr<IGraphBuilder> builder;
+  if (FAILED(m_pGraph->QueryInterface(IID_IGraphBuilder, builder.PutVoid()))) return E_NOINTERFACE;
+  ovl::ComPtr<IMediaControl> control;
+  if (FAILED(builder->QueryInterface(IID_IMediaControl, control.PutVoid()))) return E_NOINTERFACE;
   OAFilterState graphState = 0;
   const HRESULT got = control->GetState(1000, &graphState);
-  control->Release();
   if (FAILED(got)) return got;
   *state = graphState;
   return S_OK;

@@ -11,11 +11,9 @@ CMuxDynamicOutputPin::CMuxDynamicOutputPin(const TCHAR* objectName, CMultipleInp
     : CDynamicOutputPin(objectName, filter, filter->FilterLock(), phr, name), m_pFilter(filter) {}
 
 CMuxDynamicOutputPin::~CMuxDynamicOutputPin() {
-  for (IUnknown*& passThru : m_apPosPassThru) {
-    if (passThru != nullptr) passThru->Release();
-    passThru = nullptr;
-  }
-  for (IUnknown* passThru : m_retiredPassThrus) passThru->Release();
+  // The live pass-throughs go first, then the retired ones.
+  for (ovl::ComPtr<IUnknown>& passThru : m_apPosPassThru) passThru.Reset();
+  m_retiredPassThrus.clear();
 }
 
 HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
@@ -31,11 +29,9 @@ HRESULT STDMETHODCALLTYPE CMuxDynamicOutputPin::NonDelegatingQueryInterface(REFI
     *ppv = nullptr;
     const HRESULT hr = CreatePassThroughs();
     if (FAILED(hr)) return hr;
-    IUnknown* main = TakePassThrough(0);
-    if (main == nullptr) return E_NOINTERFACE;
-    const HRESULT got = main->QueryInterface(riid, ppv);
-    main->Release();
-    return got;
+    const ovl::ComPtr<IUnknown> main = TakePassThrough(0);
+    if (!main) return E_NOINTERFACE;
+    return main->QueryInterface(riid, ppv);
   }
   return CDynamicOutputPin::NonDelegatingQueryInterface(riid, ppv);
 }
@@ -49,25 +45,23 @@ HRESULT CMuxDynamicOutputPin::CreatePassThroughs() {
     if (input == nullptr) continue;
     {
       CAutoLock lock(&m_csSeeking);
-      if (m_apPosPassThru[i] != nullptr) continue;
+      if (m_apPosPassThru[i]) continue;
     }
     // Made outside the table lock (it calls into the platform), aggregated:
     // the interfaces it hands out count references on this pin.
-    IUnknown* inner = nullptr;
+    ovl::ComPtr<IUnknown> inner;
     HRESULT hr = CoCreateInstance(CLSID_SeekingPassThru, GetOwner(), CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                  reinterpret_cast<void**>(&inner));
+                                  inner.PutVoid());
     if (FAILED(hr)) return hr;
-    ISeekingPassThru* init = nullptr;
-    hr = inner->QueryInterface(IID_ISeekingPassThru, reinterpret_cast<void**>(&init));
-    if (SUCCEEDED(hr)) {
-      hr = init->Init(FALSE, static_cast<IPin*>(input));
-      init->Release();
+    {
+      ovl::ComPtr<ISeekingPassThru> init;
+      hr = inner->QueryInterface(IID_ISeekingPassThru, init.PutVoid());
+      if (SUCCEEDED(hr)) hr = init->Init(FALSE, static_cast<IPin*>(input));
     }
     if (SUCCEEDED(hr)) {
       CAutoLock lock(&m_csSeeking);
-      if (m_apPosPassThru[i] == nullptr) std::swap(m_apPosPassThru[i], inner);  // else another query was first
+      if (!m_apPosPassThru[i]) std::swap(m_apPosPassThru[i], inner);  // else another query was first
     }
-    if (inner != nullptr) inner->Release();
     if (FAILED(hr)) return hr;
   }
   return S_OK;
@@ -76,27 +70,20 @@ HRESULT CMuxDynamicOutputPin::CreatePassThroughs() {
 void CMuxDynamicOutputPin::ReleasePassThrough(int inputIndex) {
   if (inputIndex < 0 || inputIndex >= kMaxInputs) return;
   CAutoLock lock(&m_csSeeking);
-  if (m_apPosPassThru[inputIndex] == nullptr) return;
-  m_retiredPassThrus.push_back(m_apPosPassThru[inputIndex]);
-  m_apPosPassThru[inputIndex] = nullptr;
+  if (!m_apPosPassThru[inputIndex]) return;
+  m_retiredPassThrus.push_back(std::move(m_apPosPassThru[inputIndex]));
 }
 
-IUnknown* CMuxDynamicOutputPin::TakePassThrough(int index) {
+ovl::ComPtr<IUnknown> CMuxDynamicOutputPin::TakePassThrough(int index) {
   CAutoLock lock(&m_csSeeking);
-  IUnknown* passThru = index >= 0 && index < kMaxInputs ? m_apPosPassThru[index] : nullptr;
-  if (passThru != nullptr) passThru->AddRef();
-  return passThru;
+  if (index < 0 || index >= kMaxInputs) return {};
+  return m_apPosPassThru[index];  // a copy: a reference of its own
 }
 
-IMediaSeeking* CMuxDynamicOutputPin::UpstreamSeeking(int index) {
-  IUnknown* passThru = TakePassThrough(index);
-  if (passThru == nullptr) return nullptr;
-  IMediaSeeking* seeking = nullptr;
-  if (FAILED(passThru->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)))) seeking = nullptr;
+ovl::ComPtr<IMediaSeeking> CMuxDynamicOutputPin::UpstreamSeeking(int index) {
   // The interface's references go to this pin (the outer object); the table
   // keeps the pass-through itself alive, or the retired list does.
-  passThru->Release();
-  return seeking;
+  return TakePassThrough(index).As<IMediaSeeking>(IID_IMediaSeeking);
 }
 
 // No lock of ours is held while upstream is called: the pass-through asks
@@ -105,11 +92,9 @@ IMediaSeeking* CMuxDynamicOutputPin::UpstreamSeeking(int index) {
 // stream), so a lock held here would close a cycle.
 template <class F>
 HRESULT CMuxDynamicOutputPin::ForwardToMain(F&& call) {
-  IMediaSeeking* seeking = UpstreamSeeking(0);
-  if (seeking == nullptr) return E_NOTIMPL;
-  const HRESULT hr = call(seeking);
-  seeking->Release();
-  return hr;
+  const ovl::ComPtr<IMediaSeeking> seeking = UpstreamSeeking(0);
+  if (!seeking) return E_NOTIMPL;
+  return call(seeking.Get());
 }
 
 // --- IMediaSeeking: queries and most settings go to the main input's upstream ---
@@ -142,10 +127,7 @@ OVL_FORWARD_TO_MAIN(SetRate, (double rate), (rate))
 // filters call back into the inputs (flushes, new segments) from inside it.
 
 bool CMuxDynamicOutputPin::HasMainPassThrough() {
-  IUnknown* main = TakePassThrough(0);
-  if (main == nullptr) return false;
-  main->Release();
-  return true;
+  return static_cast<bool>(TakePassThrough(0));
 }
 
 template <class F>
@@ -153,10 +135,8 @@ void CMuxDynamicOutputPin::ForEachConnectedInput(F&& call) {
   for (int i = 0; i < m_pFilter->InputPinCount() && i < kMaxInputs; ++i) {
     CMuxTransformInputPin* input = m_pFilter->InputPin(i);
     if (input == nullptr || !input->IsConnected()) continue;
-    IMediaSeeking* seeking = UpstreamSeeking(i);
-    const bool goOn = call(i, seeking);
-    if (seeking != nullptr) seeking->Release();
-    if (!goOn) break;
+    const ovl::ComPtr<IMediaSeeking> seeking = UpstreamSeeking(i);
+    if (!call(i, seeking.Get())) break;
   }
 }
 

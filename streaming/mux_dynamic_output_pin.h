@@ -9,6 +9,7 @@
 // or time format goes to every connected input, so both sources move.
 #include <vector>
 
+#include "persistence/core/com_ptr.h"
 #include "streaming/base/base_classes.h"
 
 class CMultipleInputPinTransformFilter;
@@ -65,10 +66,10 @@ class CMuxDynamicOutputPin : public CDynamicOutputPin, public IMediaSeeking {
   HRESULT CreatePassThroughs();
   // Input i's pass-through with a reference of its own (or null), so that a
   // reconnection meanwhile cannot destroy it under a forwarded call.
-  IUnknown* TakePassThrough(int index);
+  ovl::ComPtr<IUnknown> TakePassThrough(int index);
   // Input i's upstream IMediaSeeking through its pass-through, with a
   // reference; null when there is no pass-through or it offers none.
-  IMediaSeeking* UpstreamSeeking(int index);
+  ovl::ComPtr<IMediaSeeking> UpstreamSeeking(int index);
   // Runs `call` on the main input's upstream; E_NOTIMPL when the main input
   // has no seeking.
   template <class F>
@@ -81,9 +82,9 @@ class CMuxDynamicOutputPin : public CDynamicOutputPin, public IMediaSeeking {
   void ForEachConnectedInput(F&& call);
 
   CMultipleInputPinTransformFilter* m_pFilter;
-  IUnknown* m_apPosPassThru[kMaxInputs] = {};  // inner unknowns of the aggregated pass-throughs
+  ovl::ComPtr<IUnknown> m_apPosPassThru[kMaxInputs];  // inner unknowns of the aggregated pass-throughs
   // Pass-throughs dropped on reconnection stay alive until the pin goes: a
   // client may still hold the IMediaPosition one of them handed out.
-  std::vector<IUnknown*> m_retiredPassThrus;
+  std::vector<ovl::ComPtr<IUnknown>> m_retiredPassThrus;
   CCritSec m_csSeeking;  // guards the pass-through table; never held while calling out
 };

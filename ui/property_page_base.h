@@ -1,8 +1,9 @@
 #pragma once
-// A property page object with the plain IPropertyPage behaviour a property
-// frame relies on: a site, the objects being edited, a page window the frame
-// places, shows, moves and destroys. The page window is a bare child window
-// carrying the page title until the page's dialog takes its place.
+// CBasePropertyPage: the IPropertyPage plumbing a property frame relies on,
+// around one dialog resource. The frame gives the page a site and the objects
+// to edit, asks for its title and size, has it create its dialog inside the
+// frame's window, shows, moves and finally destroys it, and asks it to apply.
+// A page class adds its behaviour through the hooks below.
 #include <windows.h>
 #include <ocidl.h>
 
@@ -10,11 +11,12 @@
 
 #include "streaming/base/unknown.h"
 
-class CPropertyPageBase : public CUnknown, public IPropertyPage {
+class CBasePropertyPage : public CUnknown, public IPropertyPage {
  public:
-  // `title` is the tab text; `dialogUnits` the page size in dialog units.
-  CPropertyPageBase(const TCHAR* name, LPUNKNOWN outer, const wchar_t* title, SIZE dialogUnits);
-  ~CPropertyPageBase() override;
+  // `dialogId` names the page's dialog resource, `titleId` the string-table
+  // entry of its tab title; both are resources of the module.
+  CBasePropertyPage(const TCHAR* name, LPUNKNOWN outer, int dialogId, int titleId);
+  ~CBasePropertyPage() override;
 
   DECLARE_IUNKNOWN
   HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override;
@@ -32,6 +34,21 @@ class CPropertyPageBase : public CUnknown, public IPropertyPage {
   HRESULT STDMETHODCALLTYPE Help(LPCOLESTR helpDir) override;
   HRESULT STDMETHODCALLTYPE TranslateAccelerator(MSG* msg) override;
 
+  // Hooks of a page class.
+  // SetObjects with one object; a failure refuses the object.
+  virtual HRESULT OnConnect(IUnknown* /*object*/) { return S_OK; }
+  // SetObjects with none, while an object is held.
+  virtual HRESULT OnDisconnect() { return S_OK; }
+  // The dialog exists (its controls too) but is not shown yet.
+  virtual HRESULT OnActivate() { return S_OK; }
+  // The dialog is about to be destroyed.
+  virtual HRESULT OnDeactivate() { return S_OK; }
+  // Apply while dirty; success clears the dirty flag.
+  virtual HRESULT OnApplyChanges() { return S_OK; }
+  // Every message of the dialog from WM_INITDIALOG on; the result is the
+  // dialog procedure's (0: the dialog manager's default handling).
+  virtual INT_PTR OnReceiveMessage(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+
  protected:
   // The creation function of a page class for the module's class table.
   template <class Page>
@@ -41,17 +58,29 @@ class CPropertyPageBase : public CUnknown, public IPropertyPage {
     return page;
   }
 
-  HWND PageWindow() const { return m_hwnd; }
-  // The first object the frame handed over (the filter), or null.
-  IUnknown* EditedObject() const { return m_cObjects > 0 ? m_ppObjects[0] : nullptr; }
+  // The module whose resources hold the page's dialog and strings.
+  static HINSTANCE ResourceModule();
+
+  // For OnReceiveMessage: answers a message whose sender reads the result
+  // (WM_SETCURSOR, WM_HELP, ...); the dialog manager hands back `result`
+  // instead of the dialog procedure's TRUE.
+  static INT_PTR MessageResult(HWND window, LRESULT result) {
+    SetWindowLongPtrW(window, DWLP_MSGRESULT, result);
+    return TRUE;
+  }
+
+  // Sets the dirty flag and tells the site (PROPPAGESTATUS_DIRTY).
+  void SetDirty();
+  bool Dirty() const { return m_bDirty; }
+
+  HWND m_hwnd = nullptr;  // the page dialog while active
 
  private:
-  void ReleaseObjects();
+  static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-  const wchar_t* const m_pTitle;
-  const SIZE m_dialogUnits;
-  IPropertyPageSite* m_pSite = nullptr;
-  IUnknown** m_ppObjects = nullptr;
-  ULONG m_cObjects = 0;
-  HWND m_hwnd = nullptr;
+  const int m_DialogId;
+  const int m_TitleId;
+  IPropertyPageSite* m_pPageSite = nullptr;
+  IUnknown* m_pObject = nullptr;  // the edited object while connected
+  bool m_bDirty = false;
 };

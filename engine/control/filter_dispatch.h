@@ -7,6 +7,8 @@
 #include <oaidl.h>
 #include <oleauto.h>
 
+#include "persistence/core/com_ptr.h"
+
 namespace ovl::control {
 
 // The type information of `iid` from the type library in the file of the
@@ -70,20 +72,19 @@ class CFilterDispatchImpl : public T {
     ITypeInfo* cached = static_cast<ITypeInfo*>(InterlockedCompareExchangePointer(
         reinterpret_cast<void* volatile*>(&m_pTypeInfo), nullptr, nullptr));
     if (cached == nullptr) {
-      ITypeInfo* loaded = nullptr;
-      const HRESULT hr = ovl::control::LoadModuleTypeInfo(*piid, &loaded);
+      ovl::ComPtr<ITypeInfo> loaded;
+      const HRESULT hr = ovl::control::LoadModuleTypeInfo(*piid, loaded.Put());
       if (FAILED(hr)) return hr;
       cached = static_cast<ITypeInfo*>(InterlockedCompareExchangePointer(
-          reinterpret_cast<void* volatile*>(&m_pTypeInfo), loaded, nullptr));
-      if (cached != nullptr) {
-        loaded->Release();
-      } else {
-        cached = loaded;
-      }
+          reinterpret_cast<void* volatile*>(&m_pTypeInfo), loaded.Get(), nullptr));
+      // The winner's reference moves into the member; a loser's copy goes.
+      if (cached == nullptr) cached = loaded.Detach();
     }
     *info = cached;
     return S_OK;
   }
 
+  // Raw: it is published with a compare-exchange, which needs a plain
+  // pointer; the destructor releases the one reference it holds.
   ITypeInfo* volatile m_pTypeInfo = nullptr;
 };

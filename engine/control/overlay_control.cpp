@@ -80,7 +80,7 @@ HRESULT COverlayControl::GetLayerInfo(LayerTypeConstants LayerType, LONG* pWidth
       BITMAPINFOHEADER header;
       if (m_host.VideoSourceHeader(type == ovl::LAYERTYPE_VIDEO1 ? 0 : 1, &header)) {
         width = header.biWidth;
-        height = header.biHeight;
+        height = header.biHeight < 0 ? -header.biHeight : header.biHeight;  // rows, whichever way up
         bits = header.biBitCount;
       }
       break;

@@ -69,6 +69,7 @@ HResult FrameCompositor::BuildSurfaces(std::int32_t width, std::int32_t height,
   }
   background_.Fill(bkColor);
   video1Format_ = video1;
+  video2TopDown_ = video2.topDown;
   if (!SizeStripBuffer()) {
     ReleaseSurfaces();
     return kOutOfMemory;
@@ -81,6 +82,7 @@ void FrameCompositor::ReleaseSurfaces() {
   background_.Release();
   blendedBackground_.Release();
   video2_.Release();
+  video2TopDown_ = false;
   std::vector<std::vector<std::uint8_t>>().swap(stripStores_);
   video1Format_ = VideoFormat{};
 }
@@ -139,7 +141,11 @@ ConstRgbView FrameCompositor::PictureOf(const OverlaySettings& settings, std::ui
       return ConstRgbView(row);
     }
     case LAYERTYPE_VIDEO1: return video1;
-    case LAYERTYPE_VIDEO2: return video2_.View();
+    case LAYERTYPE_VIDEO2: {
+      ConstRgbView picture = video2_.View();
+      picture.topDown = video2TopDown_;
+      return picture;
+    }
     case LAYERTYPE_OVERLAYIMAGE: return settings.OverlayImage.RgbPixels();
     default: return ConstRgbView();
   }
@@ -180,7 +186,7 @@ FrameCompositor::FramePlan FrameCompositor::PlanFrame(const OverlaySettings& set
     const LayerSettings& layer = settings.Layers[position];
     ConstRgbView picture = PictureOf(settings, layer.LayerType, video1);
     if (newVideo2 != nullptr && layer.LayerType == LAYERTYPE_VIDEO2) {
-      picture = ConstRgbView(newVideo2, video2_.Width(), video2_.Height());
+      picture = ConstRgbView(newVideo2, video2_.Width(), video2_.Height(), video2TopDown_);
     }
     LayerPlan& plan = frame.layers[position];
     plan = PlanLayer(width, height, picture, layer, layer.LayerType == LAYERTYPE_BACKGROUND);
@@ -219,16 +225,19 @@ int FrameCompositor::FirstVisibleLayer(const FramePlan& frame, std::int32_t y0, 
 // Copies the rows of the new second picture that strip y0..y1-1 draws into
 // its surface, while they are in cache: the picture rows at frame rows y0
 // to y1 - 1, with the rows below the frame in the bottom strip and those
-// above it in the top one (the whole picture in the bottom strip when no
-// layer draws it). The strips together copy every row once, in any order.
+// above it in the top one. The strips together copy every row once, in any
+// order. The bottom strip copies the whole picture when no layer draws it,
+// and when it is top-down: such a picture keeps its row order in the
+// surface, its rows being drawn the other way round.
 void FrameCompositor::RefreshSecondPicture(const FramePlan& frame, std::int32_t y0, std::int32_t y1) {
   if (frame.newVideo2 == nullptr) return;
   const std::int32_t height = video2_.Height();
   // Picture rows, counted from its bottom (the start of the buffer), that
   // lie at frame row y or below.
   auto rowsFrom = [&](std::int32_t y) {
-    return frame.video2Position < 0 ? height
-                                    : height - std::clamp(y - frame.layers[frame.video2Position].top, 0, height);
+    return frame.video2Position < 0 || video2TopDown_
+               ? height
+               : height - std::clamp(y - frame.layers[frame.video2Position].top, 0, height);
   };
   const std::int32_t from = y1 >= composite_.Height() ? 0 : rowsFrom(y1);
   const std::int32_t to = y0 <= 0 ? height : rowsFrom(y0);
@@ -272,7 +281,7 @@ HResult FrameCompositor::ComposeFrame(const OverlaySettings& settings, const std
                                       std::size_t video2Bytes, std::uint8_t* output,
                                       std::size_t outputBytes) {
   if (composite_.Empty() || !video1Format_.present || video1 == nullptr) return kFail;
-  const ConstRgbView video1View(video1, video1Format_.width, video1Format_.height);
+  const ConstRgbView video1View(video1, video1Format_.width, video1Format_.height, video1Format_.topDown);
   if (video1Bytes < video1View.stride * static_cast<std::size_t>(video1View.height)) return kFail;
   if (heldVideo2 != nullptr && (video2_.Empty() || video2Bytes < video2_.SizeBytes())) return kFail;
 

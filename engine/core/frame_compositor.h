@@ -35,8 +35,9 @@ namespace ovl {
 
 struct VideoFormat {
   std::int32_t width = 0;
-  std::int32_t height = 0;
+  std::int32_t height = 0;  // rows, positive whatever their order
   bool present = false;  // the input was connected when the surfaces were built
+  bool topDown = false;  // the input's rows come top first
 };
 
 class FrameCompositor {
@@ -112,7 +113,8 @@ class FrameCompositor {
   RgbImage background_;  // one row of the background colour
   RgbImage blendedBackground_;  // one row: the background blended over black
   MaskOverBlack maskTable_;  // the background masked over black
-  RgbImage video2_;
+  RgbImage video2_;  // rows in the order the second input sends them
+  bool video2TopDown_ = false;
   VideoFormat video1Format_;
   std::int32_t stripRows_ = 0;
   int workers_ = 1;

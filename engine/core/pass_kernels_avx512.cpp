@@ -13,6 +13,7 @@
 #if defined(__GNUC__) && !defined(__clang__)
 // GCC 12's AVX-512 headers start some intrinsics from an undefined vector,
 // which -Wmaybe-uninitialized (or -Wuninitialized) reports at every call.
+#pragma GCC diagnostic push
 #pragma GCC diagnostic ignored "-Wmaybe-uninitialized"
 #pragma GCC diagnostic ignored "-Wuninitialized"
 #endif
@@ -473,3 +474,7 @@ const PassKernels* Avx512PassKernels() { return nullptr; }
 #endif
 
 }  // namespace ovl
+
+#if defined(OVL_HAVE_AVX512_KERNELS) && defined(__GNUC__) && !defined(__clang__)
+#pragma GCC diagnostic pop
+#endif

@@ -3,6 +3,9 @@
 // row in memory is the bottom of the picture), bytes blue, green, red, rows
 // padded to 4 bytes; masks are 8-bit rows with the same padding rule.
 // Row accessors take y counted from the top, the convention of the frame walk.
+// An input picture may come top-down (a negative height in its format): its
+// view says so and the accessors read its rows in the other order, so such a
+// picture is composed in place, without a flipped copy.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -30,19 +33,20 @@ struct RgbView {
 };
 
 struct ConstRgbView {
-  const std::uint8_t* bits = nullptr;
+  const std::uint8_t* bits = nullptr;  // the buffer's start, whatever the row order
   std::int32_t width = 0;
-  std::int32_t height = 0;
+  std::int32_t height = 0;  // rows, always positive
   std::size_t stride = 0;
+  bool topDown = false;  // the first row in memory is the top of the picture
 
   ConstRgbView() = default;
-  ConstRgbView(const std::uint8_t* b, std::int32_t w, std::int32_t h)
-      : bits(b), width(w), height(h), stride(RgbStride(w)) {}
+  ConstRgbView(const std::uint8_t* b, std::int32_t w, std::int32_t h, bool topDownRows = false)
+      : bits(b), width(w), height(h), stride(RgbStride(w)), topDown(topDownRows) {}
   ConstRgbView(const RgbView& v)  // NOLINT: a writable view reads too
       : bits(v.bits), width(v.width), height(v.height), stride(v.stride) {}
 
   const std::uint8_t* RowFromTop(std::int32_t y) const {
-    return bits + static_cast<std::size_t>(height - 1 - y) * stride;
+    return bits + static_cast<std::size_t>(topDown ? y : height - 1 - y) * stride;
   }
   bool Present() const { return bits != nullptr; }
 };

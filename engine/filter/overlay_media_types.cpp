@@ -3,7 +3,9 @@
 #include "engine/core/composite_size.h"
 #include "engine/filter/overlay_filter.h"
 #include "engine/filter/strip_workers_for_frame.h"
+#include "persistence/core/com_ptr.h"
 #include "engine/core/pixel_image.h"
+#include "engine/filter/video_rows.h"
 #include "streaming/mux_dynamic_output_pin.h"
 #include "streaming/overlay_input_pin.h"
 
@@ -19,7 +21,7 @@ const VIDEOINFOHEADER* VideoInfo(const AM_MEDIA_TYPE* type) {
 
 ovl::InputFrame FrameOf(const BITMAPINFOHEADER& header) {
   if (header.biSize == 0) return ovl::InputFrame{};
-  return ovl::InputFrame{true, header.biWidth, header.biHeight, header.biBitCount};
+  return ovl::InputFrame{true, header.biWidth, VideoRowCount(header), header.biBitCount};
 }
 
 LONG FrameBytes(LONG width, LONG height) {
@@ -35,11 +37,11 @@ HRESULT CVOvrLyFilter::CheckInputType(const CMediaType* type) {
   if (type->majortype != MEDIATYPE_Video || type->subtype != MEDIASUBTYPE_RGB24 || vih->bmiHeader.biBitCount != 24) {
     return E_FAIL;
   }
-  // Bottom-up rows only: every picture here is stored with its bottom row
-  // first, and a top-down source is better flipped by a converter upstream.
+  // Rows either way up (a negative height: top row first); the compositor
+  // reads a top-down picture's rows in reverse, the output stays bottom-up.
   const BITMAPINFOHEADER& bih = vih->bmiHeader;
-  if (bih.biWidth <= 0 || bih.biHeight <= 0 || bih.biCompression != BI_RGB) return E_FAIL;
-  if (ovl::RgbStride(bih.biWidth) * static_cast<ULONGLONG>(bih.biHeight) > kMaxFrameBytes) return E_FAIL;
+  if (bih.biWidth <= 0 || bih.biHeight == 0 || bih.biHeight == LONG_MIN || bih.biCompression != BI_RGB) return E_FAIL;
+  if (ovl::RgbStride(bih.biWidth) * static_cast<ULONGLONG>(VideoRowCount(bih)) > kMaxFrameBytes) return E_FAIL;
   return S_OK;
 }
 
@@ -98,8 +100,11 @@ HRESULT CVOvrLyFilter::GetMediaType(int position, CMediaType* type) {
 HRESULT CVOvrLyFilter::BuildSurfaces() {
   ovl::VideoFormat video1, video2;
   if (m_settings.CompositeBitCount != 0) {
-    if (m_video1Header.biSize != 0) video1 = {m_video1Header.biWidth, m_video1Header.biHeight, true};
-    if (m_video2Header.biSize != 0) video2 = {m_video2Header.biWidth, m_video2Header.biHeight, true};
+    auto format = [](const BITMAPINFOHEADER& h) {
+      return h.biSize == 0 ? ovl::VideoFormat{} : ovl::VideoFormat{h.biWidth, VideoRowCount(h), true, VideoRowsTopDown(h)};
+    };
+    video1 = format(m_video1Header);
+    video2 = format(m_video2Header);
   }
   const auto width = static_cast<std::int32_t>(m_settings.CompositeWidth);
   const auto height = static_cast<std::int32_t>(m_settings.CompositeHeight);
@@ -139,7 +144,7 @@ HRESULT CVOvrLyFilter::CompleteConnect(PIN_DIRECTION direction, int pinIndex, IP
     const std::uint32_t layer = pinIndex == 0 ? ovl::LAYERTYPE_VIDEO1 : ovl::LAYERTYPE_VIDEO2;
     (pinIndex == 0 ? m_video1Header : m_video2Header) = bih;
     if (ovl::LayerSettings* record = m_settings.Layers.FindLayer(layer)) {
-      record->ResetRegionToSource(bih.biWidth, bih.biHeight);
+      record->ResetRegionToSource(bih.biWidth, VideoRowCount(bih));
     }
     reconnect = pinIndex == 1 && OutputPin() != nullptr && OutputPin()->IsConnected();
   }
@@ -160,12 +165,9 @@ HRESULT CVOvrLyFilter::BreakConnect(PIN_DIRECTION direction, int pinIndex) {
     }
     if (outputConnected) {
       // Without the main input there are no frames: the output goes too.
-      IPin* peer = output->GetConnected();
-      if (peer != nullptr) {
-        peer->AddRef();
-        peer->Disconnect();
-        peer->Release();
-      }
+      // Our own reference keeps the peer alive while it lets go of us.
+      const auto peer = ovl::ComPtr<IPin>::Share(output->GetConnected());
+      if (peer) peer->Disconnect();
       output->Disconnect();
     }
   } else if (pinIndex == 1) {

@@ -2,10 +2,12 @@
 // reconnected through the graph with a type of the new size.
 #include "engine/core/composite_size.h"
 #include "engine/filter/overlay_filter.h"
+#include "engine/filter/video_rows.h"
+#include "persistence/core/com_ptr.h"
 #include "streaming/mux_dynamic_output_pin.h"
-#include "streaming/mux_transform_input_pin.h"
-#include "engine/filter/user_messages.h"
 #include "streaming/graph_reconnection.h"
+#include "streaming/mux_transform_input_pin.h"
+#include "ui/modal_seam.h"
 
 HRESULT CVOvrLyFilter::RecomputeOutputSize() {
   ovl::InputFrame inputs[2];
@@ -15,7 +17,7 @@ HRESULT CVOvrLyFilter::RecomputeOutputSize() {
     const CMediaType& mt = pin->CurrentMediaType();
     if (mt.pbFormat == nullptr || mt.cbFormat < sizeof(VIDEOINFOHEADER)) return E_UNEXPECTED;
     const BITMAPINFOHEADER& bih = reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat)->bmiHeader;
-    inputs[i] = ovl::InputFrame{true, bih.biWidth, bih.biHeight, bih.biBitCount};
+    inputs[i] = ovl::InputFrame{true, bih.biWidth, VideoRowCount(bih), bih.biBitCount};
   }
   const bool changed = ovl::RecomputeCompositeSize(m_settings, inputs[0], inputs[1]);
   if (changed && OutputPin() != nullptr && OutputPin()->IsConnected()) ReconnectGraph();
@@ -25,23 +27,24 @@ HRESULT CVOvrLyFilter::RecomputeOutputSize() {
 HRESULT CVOvrLyFilter::ReconnectGraph() {
   CMuxDynamicOutputPin* output = OutputPin();
   if (output == nullptr || !output->IsConnected()) return S_OK;
-  IGraphBuilder* graph = nullptr;
-  if (m_pGraph != nullptr) m_pGraph->QueryInterface(IID_IGraphBuilder, reinterpret_cast<void**>(&graph));
+  ovl::ComPtr<IGraphBuilder> graph;
+  if (m_pGraph != nullptr) m_pGraph->QueryInterface(IID_IGraphBuilder, graph.PutVoid());
   HRESULT hr = S_OK;
   CMediaType type;
-  if (SUCCEEDED(GetMediaType(0, &type)) && graph != nullptr) {
-    hr = ReconnectDownstream(output, graph, &type);
+  if (SUCCEEDED(GetMediaType(0, &type)) && graph) {
+    hr = ReconnectDownstream(output, graph.Get(), &type);
     if (FAILED(hr)) {
       if (hr == VFW_E_TYPE_NOT_ACCEPTED) {
-        ovl::ShowFilterMessage(
-            "The down stream filter refused the change.\rYou can try changing the display mode to 24 or 32-bit", "Fail");
+        ovl::ui::ShowMessageBox(
+            nullptr, "The down stream filter refused the change.\rYou can try changing the display mode to 24 or 32-bit",
+            "Fail", MB_TASKMODAL | MB_OK);
       } else {
-        ovl::ShowFilterMessage("The requested change has failed\rYou can try changing the display mode to 24 or 32-bit",
-                               "Error");
+        ovl::ui::ShowMessageBox(nullptr,
+                                "The requested change has failed\rYou can try changing the display mode to 24 or 32-bit",
+                                "Error", MB_TASKMODAL | MB_OK);
       }
     }
   }
-  if (!output->IsConnected()) hr = graph != nullptr ? graph->Connect(output, nullptr) : S_FALSE;
-  if (graph != nullptr) graph->Release();
+  if (!output->IsConnected()) hr = graph ? graph->Connect(output, nullptr) : S_FALSE;
   return hr;
 }

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "engine/control/bstr_text.h"
+#include "persistence/core/com_ptr.h"
 
 // msxml2.h maps CLSID_DOMDocument to the MSXML2 class, which the import
 // library lacks; the persistence library's XML store uses the classic one,
@@ -21,9 +22,9 @@ namespace {
 // Whether the file parses as XML, judged by the same document the XML store
 // reads it with.
 bool LoadsAsXml(const wchar_t* fileName) {
-  IXMLDOMDocument* doc = nullptr;
+  ovl::ComPtr<IXMLDOMDocument> doc;
   if (FAILED(CoCreateInstance(CLSID_DOMDocument, nullptr, CLSCTX_INPROC_SERVER, IID_IXMLDOMDocument,
-                              reinterpret_cast<void**>(&doc))))
+                              doc.PutVoid())))
     return false;
   doc->put_async(VARIANT_FALSE);
   doc->put_validateOnParse(VARIANT_FALSE);
@@ -39,7 +40,6 @@ bool LoadsAsXml(const wchar_t* fileName) {
     xml = SUCCEEDED(doc->load(source, &ok)) && ok == VARIANT_TRUE;
     SysFreeString(name);
   }
-  doc->Release();
   return xml;
 }
 

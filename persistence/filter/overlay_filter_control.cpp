@@ -3,16 +3,16 @@
 #include <uuids.h>
 
 #include "engine/control/bstr_text.h"
+#include "persistence/core/com_ptr.h"
 #include "persistence/filter/overlay_settings_archive.h"
 
 namespace {
 
 bool IsConnected(IPin* pin) {
   if (pin == nullptr) return false;
-  IPin* peer = nullptr;
-  const HRESULT hr = pin->ConnectedTo(&peer);
-  if (peer != nullptr) peer->Release();
-  return SUCCEEDED(hr) && peer != nullptr;
+  ovl::ComPtr<IPin> peer;
+  const HRESULT hr = pin->ConnectedTo(peer.Put());
+  return SUCCEEDED(hr) && peer;
 }
 
 HRESULT PinName(IPin* pin, BSTR* name) {
@@ -20,7 +20,7 @@ HRESULT PinName(IPin* pin, BSTR* name) {
   PIN_INFO info{};
   const HRESULT hr = pin->QueryPinInfo(&info);
   if (FAILED(hr)) return hr;
-  if (info.pFilter != nullptr) info.pFilter->Release();
+  const ovl::ComPtr<IBaseFilter> owner(info.pFilter);  // the reference QueryPinInfo added
   info.achName[MAX_PIN_NAME - 1] = L'\0';
   return ovl::control::CopyToBstr(info.achName, name);
 }
@@ -34,7 +34,7 @@ bool ConnectionVideoInfo(IPin* pin, VIDEOINFOHEADER* info) {
                   mt.cbFormat >= sizeof(VIDEOINFOHEADER);
   if (ok) *info = *reinterpret_cast<const VIDEOINFOHEADER*>(mt.pbFormat);
   if (mt.pbFormat != nullptr) CoTaskMemFree(mt.pbFormat);
-  if (mt.pUnk != nullptr) mt.pUnk->Release();
+  const ovl::ComPtr<IUnknown> unused(mt.pUnk);  // the reference the copied type carries
   return ok;
 }
 
@@ -77,21 +77,18 @@ HRESULT COverlayFilterControl::get_FilterState(LONG* pVal) {
   }
   // A graph without these interfaces has no state to report; the answer
   // says so in the value itself.
-  IGraphBuilder* builder = nullptr;
-  if (FAILED(graph->QueryInterface(IID_IGraphBuilder, reinterpret_cast<void**>(&builder)))) {
+  ovl::ComPtr<IGraphBuilder> builder;
+  if (FAILED(graph->QueryInterface(IID_IGraphBuilder, builder.PutVoid()))) {
     *pVal = E_NOINTERFACE;
     return S_OK;
   }
-  IMediaControl* control = nullptr;
-  const HRESULT found = builder->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control));
-  builder->Release();
-  if (FAILED(found)) {
+  ovl::ComPtr<IMediaControl> control;
+  if (FAILED(builder->QueryInterface(IID_IMediaControl, control.PutVoid()))) {
     *pVal = E_NOINTERFACE;
     return S_OK;
   }
   OAFilterState state = State_Stopped;
   const HRESULT hr = control->GetState(1000, &state);
-  control->Release();
   if (FAILED(hr)) return hr;
   *pVal = static_cast<LONG>(state);
   return S_OK;

@@ -7,6 +7,7 @@
 // Strings, in every store: GetValue of kind 1 takes the field's capacity as
 // its size; a stored string that does not fit (capacity bytes or more) is
 // refused with RK_E_INSUFFICIENT_BUFFER and the field is not touched.
+#include "persistence/core/com_ptr.h"
 #include "persistence/stores/rk_persistence.h"
 
 #include <msxml2.h>
@@ -27,7 +28,7 @@ class CRKStreamPersistence : public CRefCountImpl<IRKPersistence> {
                    VARTYPE vt) override;
 
  private:
-  IStream* m_pStream;
+  ovl::ComPtr<IStream> m_pStream;
 };
 
 // One section of an INI file through the profile functions. The first
@@ -75,7 +76,7 @@ class CRKXMLFilePersistence : public CRefCountImpl<IRKPersistence> {
 
   std::string m_strFileName;
   std::string m_strTitle;
-  IXMLDOMDocument* m_pDoc;
+  ovl::ComPtr<IXMLDOMDocument> m_pDoc;
   DWORD m_dwMode;
 };
 

@@ -9,20 +9,6 @@ namespace {
 
 const char kVersionKey[] = "_rk_ser_ver_";
 
-// A back-end created for one operation, held by one reference of our own
-// until the operation ends (the archive holds another while it lives).
-class BackEndRef {
- public:
-  explicit BackEndRef(IRKPersistence* p) : m_p(p) { m_p->AddRef(); }
-  ~BackEndRef() { m_p->Release(); }
-  IRKPersistence* Get() const { return m_p; }
-  BackEndRef(const BackEndRef&) = delete;
-  BackEndRef& operator=(const BackEndRef&) = delete;
-
- private:
-  IRKPersistence* m_p;
-};
-
 template <class T, class... Args>
 T* NewBackEnd(Args&&... args) {
   T* p = new (std::nothrow) T(std::forward<Args>(args)...);
@@ -44,11 +30,11 @@ class FileHandle {
   HANDLE m_h;
 };
 
-IStream* NewMemoryStream() {
-  IStream* stream = nullptr;
-  const HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, &stream);
+ovl::ComPtr<IStream> NewMemoryStream() {
+  ovl::ComPtr<IStream> stream;
+  const HRESULT hr = CreateStreamOnHGlobal(nullptr, TRUE, stream.Put());
   if (FAILED(hr)) throw CRKHRFailedException(hr);
-  if (stream == nullptr) throw CRKHRFailedException(E_OUTOFMEMORY);
+  if (!stream) throw CRKHRFailedException(E_OUTOFMEMORY);
   return stream;
 }
 
@@ -105,11 +91,10 @@ bool ResolveNames(LPCSTR keyPath, LPCSTR valueName, std::string* path, std::stri
 // ---------------------------------------------------------------- archive
 
 CRKArchive::CRKArchive(IRKPersistence* pPersistence, DWORD dwMode, BYTE* pVersion)
-    : m_bVersion(pVersion != nullptr ? *pVersion : 0), m_dwMode(dwMode),
-      m_pPersistence(pPersistence) {
-  if (m_pPersistence == nullptr) throw CRKHRFailedException(E_POINTER);
+    : m_bVersion(pVersion != nullptr ? *pVersion : 0), m_dwMode(dwMode) {
+  if (pPersistence == nullptr) throw CRKHRFailedException(E_POINTER);
   if (dwMode != store && dwMode != load) throw CRKHRFailedException(E_INVALIDARG);
-  m_pPersistence->AddRef();
+  m_pPersistence = ovl::ComPtr<IRKPersistence>::Share(pPersistence);
   if (kVersionRecord) {
     HRESULT hr;
     if (dwMode == store) {
@@ -118,14 +103,11 @@ CRKArchive::CRKArchive(IRKPersistence* pPersistence, DWORD dwMode, BYTE* pVersio
       hr = m_pPersistence->GetValue(&m_bVersion, 1, kVersionKey, RK_VALUE_TYPED, VT_UI1);
       if (SUCCEEDED(hr) && pVersion != nullptr) *pVersion = m_bVersion;
     }
-    if (FAILED(hr)) {
-      m_pPersistence->Release();
-      throw CRKHRFailedException(hr);
-    }
+    if (FAILED(hr)) throw CRKHRFailedException(hr);
   }
 }
 
-CRKArchive::~CRKArchive() { m_pPersistence->Release(); }
+CRKArchive::~CRKArchive() = default;
 
 // ---------------------------------------------------------------- front
 
@@ -144,7 +126,8 @@ HRESULT CRKPersistenceImpl::RunOnNewBackEnd(DWORD dwMode, IRKSerializable* pObj,
   return RKGuard([&]() -> HRESULT {
     if (pObj == nullptr) return E_POINTER;
     (RequireArgument(args), ...);
-    BackEndRef backEnd(NewBackEnd<T>(args...));
+    // Our own reference for the operation (the archive holds another while it lives).
+    const auto backEnd = ovl::ComPtr<IRKPersistence>::Share(NewBackEnd<T>(args...));
     return RunArchive(backEnd.Get(), dwMode, pObj);
   });
 }
@@ -175,9 +158,9 @@ HRESULT CRKPersistenceImpl::SaveToXmlFile(LPCSTR pszFileName, LPCSTR pszTitle,
     if (pObj == nullptr) return E_POINTER;
     RequireArgument(pszFileName);
     RequireArgument(pszTitle);
-    CRKXMLFilePersistence* xml = NewBackEnd<CRKXMLFilePersistence>(pszFileName, pszTitle);
-    BackEndRef backEnd(xml);
-    const HRESULT hr = RunArchive(xml, CRKArchive::store, pObj);
+    const auto xml = ovl::ComPtr<CRKXMLFilePersistence>::Share(
+        NewBackEnd<CRKXMLFilePersistence>(pszFileName, pszTitle));
+    const HRESULT hr = RunArchive(xml.Get(), CRKArchive::store, pObj);
     if (FAILED(hr)) return hr;  // a failed save leaves the old file as it was
     const HRESULT written = xml->Commit();
     return FAILED(written) ? written : S_OK;
@@ -200,19 +183,11 @@ HRESULT CRKPersistenceImpl::LoadFromRegistry(HKEY hRoot, LPCSTR pszKeyPath,
 
 // ---------------------------------------------------------------- memory forms
 
-IStream* CRKPersistenceImpl::SerializeToMemoryStream(IRKSerializable* pObj) {
-  IStream* stream = NewMemoryStream();
-  const HRESULT hr = SaveToStream(stream, pObj);
-  if (FAILED(hr)) {
-    stream->Release();
-    throw CRKHRFailedException(hr);
-  }
-  try {
-    SeekTo(stream, STREAM_SEEK_SET);
-  } catch (...) {
-    stream->Release();
-    throw;
-  }
+ovl::ComPtr<IStream> CRKPersistenceImpl::SerializeToMemoryStream(IRKSerializable* pObj) {
+  ovl::ComPtr<IStream> stream = NewMemoryStream();
+  const HRESULT hr = SaveToStream(stream.Get(), pObj);
+  if (FAILED(hr)) throw CRKHRFailedException(hr);
+  SeekTo(stream.Get(), STREAM_SEEK_SET);
   return stream;
 }
 
@@ -225,10 +200,9 @@ ULONG CRKPersistenceImpl::GetSerializedSize(IRKSerializable* pObj) {
   ULONG size = 0;
   RKGuard([&]() -> HRESULT {
     if (pObj == nullptr) return E_POINTER;
-    CRKComPtr<IStream> stream;
-    stream.Attach(SerializeToMemoryStream(pObj));
+    const ovl::ComPtr<IStream> stream = SerializeToMemoryStream(pObj);
     ULARGE_INTEGER end;
-    SeekTo(stream, STREAM_SEEK_END, &end);
+    SeekTo(stream.Get(), STREAM_SEEK_END, &end);
     if (end.QuadPart > 0xFFFFFFFFu) return E_FAIL;
     size = static_cast<ULONG>(end.QuadPart);
     return S_OK;
@@ -244,12 +218,11 @@ HRESULT CRKPersistenceImpl::SaveToMemory(BYTE* pBlock, ULONG cbBlock, IRKSeriali
   return RKGuard([&]() -> HRESULT {
     if (pBlock == nullptr) return E_INVALIDARG;
     if (pObj == nullptr) return E_POINTER;
-    CRKComPtr<IStream> stream;
-    stream.Attach(SerializeToMemoryStream(pObj));
+    const ovl::ComPtr<IStream> stream = SerializeToMemoryStream(pObj);
     ULARGE_INTEGER end;
-    SeekTo(stream, STREAM_SEEK_END, &end);
+    SeekTo(stream.Get(), STREAM_SEEK_END, &end);
     if (end.QuadPart > cbBlock) return RK_E_INSUFFICIENT_BUFFER;
-    SeekTo(stream, STREAM_SEEK_SET);
+    SeekTo(stream.Get(), STREAM_SEEK_SET);
     const ULONG size = static_cast<ULONG>(end.QuadPart);
     ULONG got = 0;
     const HRESULT hr = stream->Read(pBlock, size, &got);
@@ -264,10 +237,9 @@ HRESULT CRKPersistenceImpl::LoadFromMemory(const BYTE* pBlock, ULONG cbBlock,
     if (pBlock == nullptr && cbBlock != 0) return E_INVALIDARG;
     if (pObj == nullptr) return E_POINTER;
     // A stream of exactly the block: the load cannot read past its end.
-    CRKComPtr<IStream> stream;
-    stream.Attach(NewMemoryStream());
-    if (cbBlock != 0) WriteAll(stream, pBlock, cbBlock);
-    return LoadFromMemoryStream(stream, pObj);
+    const ovl::ComPtr<IStream> stream = NewMemoryStream();
+    if (cbBlock != 0) WriteAll(stream.Get(), pBlock, cbBlock);
+    return LoadFromMemoryStream(stream.Get(), pObj);
   });
 }
 
@@ -275,8 +247,7 @@ HRESULT CRKPersistenceImpl::SaveToFile(LPCWSTR pszFileName, IRKSerializable* pOb
   return RKGuard([&]() -> HRESULT {
     if (pszFileName == nullptr) return E_INVALIDARG;
     if (pObj == nullptr) return E_POINTER;
-    CRKComPtr<IStream> stream;
-    stream.Attach(SerializeToMemoryStream(pObj));
+    const ovl::ComPtr<IStream> stream = SerializeToMemoryStream(pObj);
     // The wide name is used as it is: no detour through the ANSI code page
     // that could not name every file.
     FileHandle file(CreateFileW(pszFileName, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
@@ -303,16 +274,15 @@ HRESULT CRKPersistenceImpl::LoadFromFile(LPCWSTR pszFileName, IRKSerializable* p
     FileHandle file(CreateFileW(pszFileName, GENERIC_READ, 0, nullptr, OPEN_EXISTING,
                                 FILE_ATTRIBUTE_NORMAL, nullptr));
     if (file.Get() == INVALID_HANDLE_VALUE) return RKLastErrorHResult();
-    CRKComPtr<IStream> stream;
-    stream.Attach(NewMemoryStream());
+    const ovl::ComPtr<IStream> stream = NewMemoryStream();
     BYTE chunk[1024];
     for (;;) {
       DWORD got = 0;
       if (!ReadFile(file.Get(), chunk, sizeof chunk, &got, nullptr)) return RKLastErrorHResult();
       if (got == 0) break;
-      WriteAll(stream, chunk, got);
+      WriteAll(stream.Get(), chunk, got);
     }
-    return LoadFromMemoryStream(stream, pObj);
+    return LoadFromMemoryStream(stream.Get(), pObj);
   });
 }
 

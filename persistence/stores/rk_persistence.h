@@ -18,6 +18,8 @@
 
 #include <cstdint>
 
+#include "persistence/core/com_ptr.h"
+
 class CRKArchive;
 
 // What a load or save runs on.
@@ -117,7 +119,7 @@ class CRKArchive {
   bool IsLoading() const { return m_dwMode == load; }
   DWORD GetMode() const { return m_dwMode; }
   BYTE GetVersion() const { return m_bVersion; }
-  IRKPersistence* GetPersistence() const { return m_pPersistence; }
+  IRKPersistence* GetPersistence() const { return m_pPersistence.Get(); }
 
   HRESULT PutValue(const void* pData, ULONGLONG cbSize, LPCSTR pszKey, DWORD dwKind,
                    VARTYPE vt = VT_EMPTY) {
@@ -140,7 +142,7 @@ class CRKArchive {
  private:
   BYTE m_bVersion;
   DWORD m_dwMode;
-  IRKPersistence* m_pPersistence;
+  ovl::ComPtr<IRKPersistence> m_pPersistence;
 };
 
 // The front object: one pair of operations per store. Every operation takes
@@ -204,7 +206,7 @@ class CRKPersistenceImpl {
   template <class T, class... Args>
   HRESULT RunOnNewBackEnd(DWORD dwMode, IRKSerializable* pObj, Args... args);
   // The stream form in a new memory stream, positioned at its start.
-  IStream* SerializeToMemoryStream(IRKSerializable* pObj);
+  ovl::ComPtr<IStream> SerializeToMemoryStream(IRKSerializable* pObj);
   HRESULT LoadFromMemoryStream(IStream* pStream, IRKSerializable* pObj);
 
   BYTE m_bVersion;

@@ -32,20 +32,17 @@ class StreamBytes : public IRKByteSource, public IRKByteSink {
 
 }  // namespace
 
-CRKStreamPersistence::CRKStreamPersistence(IStream* pStream) : m_pStream(pStream) {
-  if (m_pStream != nullptr) m_pStream->AddRef();
-}
+CRKStreamPersistence::CRKStreamPersistence(IStream* pStream)
+    : m_pStream(ovl::ComPtr<IStream>::Share(pStream)) {}
 
-CRKStreamPersistence::~CRKStreamPersistence() {
-  if (m_pStream != nullptr) m_pStream->Release();
-}
+CRKStreamPersistence::~CRKStreamPersistence() = default;
 
 HRESULT CRKStreamPersistence::PutValue(const void* pData, ULONGLONG cbSize, LPCSTR /*pszKey*/,
                                        DWORD dwKind, VARTYPE /*vt*/) {
   return RKGuard([&]() -> HRESULT {
-    if (m_pStream == nullptr) return E_POINTER;
+    if (!m_pStream) return E_POINTER;
     if (pData == nullptr) return E_POINTER;
-    StreamBytes bytes(m_pStream);
+    StreamBytes bytes(m_pStream.Get());
     switch (dwKind) {
       case RK_VALUE_STRING: {
         size_t len = 0;
@@ -68,9 +65,9 @@ HRESULT CRKStreamPersistence::PutValue(const void* pData, ULONGLONG cbSize, LPCS
 HRESULT CRKStreamPersistence::GetValue(void* pData, ULONGLONG cbSize, LPCSTR /*pszKey*/,
                                        DWORD dwKind, VARTYPE /*vt*/) {
   return RKGuard([&]() -> HRESULT {
-    if (m_pStream == nullptr) return E_POINTER;
+    if (!m_pStream) return E_POINTER;
     if (pData == nullptr) return E_POINTER;
-    StreamBytes bytes(m_pStream);
+    StreamBytes bytes(m_pStream.Get());
     switch (dwKind) {
       case RK_VALUE_STRING: {
         RKStringRecord record;

@@ -56,31 +56,6 @@ class CRKBstr {
   BSTR m_b;
 };
 
-// Owns one COM reference.
-template <class T>
-class CRKComPtr {
- public:
-  CRKComPtr() : m_p(nullptr) {}
-  ~CRKComPtr() { Reset(); }
-  void Reset() {
-    if (m_p != nullptr) m_p->Release();
-    m_p = nullptr;
-  }
-  T** operator&() { return &m_p; }
-  void Attach(T* p) {
-    Reset();
-    m_p = p;
-  }
-  T* operator->() const { return m_p; }
-  operator T*() const { return m_p; }
-  T* Get() const { return m_p; }
-  CRKComPtr(const CRKComPtr&) = delete;
-  CRKComPtr& operator=(const CRKComPtr&) = delete;
-
- private:
-  T* m_p;
-};
-
 // Runs fn and turns what it throws into an HRESULT. Used at every boundary
 // of the library: the back-end methods and the front operations.
 template <class Fn>

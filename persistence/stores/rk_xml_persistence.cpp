@@ -108,59 +108,51 @@ class VariantString {
 }  // namespace
 
 CRKXMLFilePersistence::CRKXMLFilePersistence(LPCSTR pszFileName, LPCSTR pszTitle)
-    : m_strFileName(pszFileName), m_strTitle(pszTitle), m_pDoc(nullptr), m_dwMode(kNone) {}
+    : m_strFileName(pszFileName), m_strTitle(pszTitle), m_dwMode(kNone) {}
 
-CRKXMLFilePersistence::~CRKXMLFilePersistence() {
-  if (m_pDoc != nullptr) m_pDoc->Release();
-}
+CRKXMLFilePersistence::~CRKXMLFilePersistence() = default;
 
 HRESULT CRKXMLFilePersistence::OpenForReading() {
   m_dwMode = kReading;
-  IXMLDOMDocument* doc = nullptr;
-  if (FAILED(CreateDocument(&doc))) return E_FAIL;
+  ovl::ComPtr<IXMLDOMDocument> doc;
+  if (FAILED(CreateDocument(doc.Put()))) return E_FAIL;
   VariantString file(m_strFileName);
   VARIANT_BOOL ok = VARIANT_FALSE;
   const HRESULT hr = doc->load(file.v, &ok);
-  if (FAILED(hr) || ok != VARIANT_TRUE) {
-    doc->Release();
-    return E_FAIL;
-  }
-  m_pDoc = doc;
+  if (FAILED(hr) || ok != VARIANT_TRUE) return E_FAIL;
+  m_pDoc = std::move(doc);
   return S_OK;
 }
 
 HRESULT CRKXMLFilePersistence::CreateForWriting() {
   m_dwMode = kWriting;
-  IXMLDOMDocument* doc = nullptr;
-  if (FAILED(CreateDocument(&doc))) return E_FAIL;
+  ovl::ComPtr<IXMLDOMDocument> doc;
+  if (FAILED(CreateDocument(doc.Put()))) return E_FAIL;
   const std::wstring xml = L"<?xml version='1.0'?>\n<doc title='" +
                            EscapeAttribute(RKAnsiToWide(m_strTitle)) + L"'>\n</doc>\n";
   CRKBstr text(xml);
   VARIANT_BOOL ok = VARIANT_FALSE;
   const HRESULT hr = doc->loadXML(text, &ok);
-  if (FAILED(hr) || ok != VARIANT_TRUE) {
-    doc->Release();
-    return E_FAIL;
-  }
-  m_pDoc = doc;
+  if (FAILED(hr) || ok != VARIANT_TRUE) return E_FAIL;
+  m_pDoc = std::move(doc);
   return S_OK;
 }
 
 HRESULT CRKXMLFilePersistence::AppendValue(LPCSTR pszKey, const std::wstring& text) {
-  CRKComPtr<IXMLDOMNode> params;
+  ovl::ComPtr<IXMLDOMNode> params;
   {
     CRKBstr tag(kParameters);
-    CRKComPtr<IXMLDOMNodeList> found;
-    if (SUCCEEDED(m_pDoc->getElementsByTagName(tag, &found)) && found.Get() != nullptr)
-      found->get_item(0, &params);
+    ovl::ComPtr<IXMLDOMNodeList> found;
+    if (SUCCEEDED(m_pDoc->getElementsByTagName(tag, found.Put())) && found)
+      found->get_item(0, params.Put());
   }
-  if (params.Get() == nullptr) {
-    CRKComPtr<IXMLDOMElement> root;
-    CRKComPtr<IXMLDOMElement> created;
+  if (!params) {
+    ovl::ComPtr<IXMLDOMElement> root;
+    ovl::ComPtr<IXMLDOMElement> created;
     CRKBstr tag(kParameters);
-    if (FAILED(m_pDoc->get_documentElement(&root)) || root.Get() == nullptr) return E_FAIL;
-    if (FAILED(m_pDoc->createElement(tag, &created)) || created.Get() == nullptr) return E_FAIL;
-    if (FAILED(root->appendChild(created, &params)) || params.Get() == nullptr) return E_FAIL;
+    if (FAILED(m_pDoc->get_documentElement(root.Put())) || !root) return E_FAIL;
+    if (FAILED(m_pDoc->createElement(tag, created.Put())) || !created) return E_FAIL;
+    if (FAILED(root->appendChild(created.Get(), params.Put())) || !params) return E_FAIL;
   }
   VARIANT type;
   VariantInit(&type);
@@ -171,31 +163,31 @@ HRESULT CRKXMLFilePersistence::AppendValue(LPCSTR pszKey, const std::wstring& te
   CRKBstr name(key);
   CRKBstr noNamespace(std::wstring{});
   CRKBstr value(text);
-  CRKComPtr<IXMLDOMNode> element;
-  CRKComPtr<IXMLDOMNode> appended;
-  if (FAILED(m_pDoc->createNode(type, name, noNamespace, &element)) || element.Get() == nullptr)
+  ovl::ComPtr<IXMLDOMNode> element;
+  ovl::ComPtr<IXMLDOMNode> appended;
+  if (FAILED(m_pDoc->createNode(type, name, noNamespace, element.Put())) || !element)
     return E_FAIL;
   if (FAILED(element->put_text(value))) return E_FAIL;
-  if (FAILED(params->appendChild(element, &appended))) return E_FAIL;
+  if (FAILED(params->appendChild(element.Get(), appended.Put()))) return E_FAIL;
   return S_OK;
 }
 
 HRESULT CRKXMLFilePersistence::FindText(LPCSTR pszKey, std::wstring* text) {
   text->clear();
-  CRKComPtr<IXMLDOMNodeList> found;
-  CRKComPtr<IXMLDOMNode> params;
+  ovl::ComPtr<IXMLDOMNodeList> found;
+  ovl::ComPtr<IXMLDOMNode> params;
   CRKBstr tag(kParameters);
-  if (FAILED(m_pDoc->getElementsByTagName(tag, &found)) || found.Get() == nullptr) return S_OK;
-  if (FAILED(found->get_item(0, &params)) || params.Get() == nullptr) return S_OK;
-  CRKComPtr<IXMLDOMNodeList> children;
-  if (FAILED(params->get_childNodes(&children)) || children.Get() == nullptr) return S_OK;
+  if (FAILED(m_pDoc->getElementsByTagName(tag, found.Put())) || !found) return S_OK;
+  if (FAILED(found->get_item(0, params.Put())) || !params) return S_OK;
+  ovl::ComPtr<IXMLDOMNodeList> children;
+  if (FAILED(params->get_childNodes(children.Put())) || !children) return S_OK;
   long count = 0;
   if (FAILED(children->get_length(&count))) return S_OK;
 
   const std::string key = AnsiLower(pszKey);
   for (long i = 0; i < count; ++i) {
-    CRKComPtr<IXMLDOMNode> child;
-    if (FAILED(children->get_item(i, &child)) || child.Get() == nullptr) return S_OK;
+    ovl::ComPtr<IXMLDOMNode> child;
+    if (FAILED(children->get_item(i, child.Put())) || !child) return S_OK;
     DOMNodeType type = NODE_INVALID;
     if (FAILED(child->get_nodeType(&type)) || type != NODE_ELEMENT) continue;
     CRKBstr name;
@@ -246,7 +238,7 @@ HRESULT CRKXMLFilePersistence::PutValue(const void* pData, ULONGLONG cbSize, LPC
     }
     if (m_dwMode == kReading) return E_FAIL;
     if (m_dwMode == kNone && FAILED(CreateForWriting())) return E_FAIL;
-    if (m_pDoc == nullptr) return E_FAIL;
+    if (!m_pDoc) return E_FAIL;
     return AppendValue(pszKey, text);
   });
 }
@@ -263,7 +255,7 @@ HRESULT CRKXMLFilePersistence::GetValue(void* pData, ULONGLONG cbSize, LPCSTR ps
 
     if (m_dwMode == kWriting) return E_FAIL;
     if (m_dwMode == kNone && FAILED(OpenForReading())) return E_FAIL;
-    if (m_pDoc == nullptr) return E_FAIL;
+    if (!m_pDoc) return E_FAIL;
     std::wstring text;
     hr = FindText(pszKey, &text);
     if (FAILED(hr)) return hr;
@@ -293,7 +285,7 @@ HRESULT CRKXMLFilePersistence::GetValue(void* pData, ULONGLONG cbSize, LPCSTR ps
 
 HRESULT CRKXMLFilePersistence::Commit() {
   return RKGuard([&]() -> HRESULT {
-    if (m_dwMode != kWriting || m_pDoc == nullptr) return S_FALSE;
+    if (m_dwMode != kWriting || !m_pDoc) return S_FALSE;
     const std::string file = NormalisePath(m_strFileName);
     CreateDirectoriesFor(file);
     VariantString target(file);

@@ -28,13 +28,11 @@ HRESULT ForConnectedPins(CBaseFilter* filter, bool stopAtFailure, F&& call) {
 // Runs `call` with the platform's filter mapper.
 template <class F>
 HRESULT WithFilterMapper(F&& call) {
-  IFilterMapper2* mapper = nullptr;
-  HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
-                                reinterpret_cast<void**>(&mapper));
+  ovl::ComPtr<IFilterMapper2> mapper;
+  const HRESULT hr = CoCreateInstance(CLSID_FilterMapper2, nullptr, CLSCTX_INPROC_SERVER, IID_IFilterMapper2,
+                                      mapper.PutVoid());
   if (FAILED(hr)) return hr;
-  hr = call(mapper);
-  mapper->Release();
-  return hr;
+  return call(mapper.Get());
 }
 
 }  // namespace
@@ -42,7 +40,6 @@ HRESULT WithFilterMapper(F&& call) {
 CBaseFilter::CBaseFilter(const TCHAR* name, LPUNKNOWN outer, CCritSec* lock, REFCLSID clsid)
     : CUnknown(name, outer),
       m_State(State_Stopped),
-      m_pClock(nullptr),
       m_tStart(0),
       m_clsid(clsid),
       m_pLock(lock),
@@ -54,10 +51,7 @@ CBaseFilter::CBaseFilter(const TCHAR* name, LPUNKNOWN outer, CCritSec* lock, REF
 CBaseFilter::CBaseFilter(const TCHAR* name, LPUNKNOWN outer, CCritSec* lock, REFCLSID clsid, HRESULT* /*phr*/)
     : CBaseFilter(name, outer, lock, clsid) {}
 
-CBaseFilter::~CBaseFilter() {
-  delete[] m_pName;
-  if (m_pClock != nullptr) m_pClock->Release();
-}
+CBaseFilter::~CBaseFilter() { delete[] m_pName; }
 
 HRESULT STDMETHODCALLTYPE CBaseFilter::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   CheckPointer(ppv, E_POINTER);
@@ -119,17 +113,14 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::GetState(DWORD /*milliseconds*/, FILTER_S
 
 HRESULT STDMETHODCALLTYPE CBaseFilter::SetSyncSource(IReferenceClock* clock) {
   CAutoLock lock(m_pLock);
-  if (clock != nullptr) clock->AddRef();
-  if (m_pClock != nullptr) m_pClock->Release();
-  m_pClock = clock;
+  m_pClock = ovl::ComPtr<IReferenceClock>::Share(clock);
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CBaseFilter::GetSyncSource(IReferenceClock** clock) {
   CheckPointer(clock, E_POINTER);
   CAutoLock lock(m_pLock);
-  *clock = m_pClock;
-  if (m_pClock != nullptr) m_pClock->AddRef();
+  *clock = ovl::ComPtr<IReferenceClock>(m_pClock).Detach();  // a reference for the caller
   return S_OK;
 }
 
@@ -187,10 +178,9 @@ HRESULT STDMETHODCALLTYPE CBaseFilter::JoinFilterGraph(IFilterGraph* graph, LPCW
   m_pGraph = graph;
   m_pSink = nullptr;
   if (graph != nullptr) {
-    IMediaEventSink* sink = nullptr;
-    if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, reinterpret_cast<void**>(&sink)))) {
-      m_pSink = sink;
-      sink->Release();  // kept without a reference, like the graph itself
+    ovl::ComPtr<IMediaEventSink> sink;
+    if (SUCCEEDED(graph->QueryInterface(IID_IMediaEventSink, sink.PutVoid()))) {
+      m_pSink = sink.Get();  // kept without a reference, like the graph itself
     }
   }
   return S_OK;
@@ -230,7 +220,7 @@ void CBaseFilter::IncrementPinVersion() { InterlockedIncrement(&m_PinVersion); }
 
 HRESULT CBaseFilter::StreamTime(REFERENCE_TIME& streamTime) {
   CAutoLock lock(m_pLock);
-  if (m_pClock == nullptr) return VFW_E_NO_CLOCK;
+  if (!m_pClock) return VFW_E_NO_CLOCK;
   REFERENCE_TIME now = 0;
   const HRESULT hr = m_pClock->GetTime(&now);
   if (FAILED(hr)) return hr;

@@ -2,6 +2,7 @@
 // The filter base: IBaseFilter/IMediaFilter state handling over the pins a
 // derived filter supplies through GetPinCount/GetPin, graph membership and
 // event notification, and IAMovieSetup registration from GetSetupData.
+#include "persistence/core/com_ptr.h"
 #include "streaming/base/critical_section.h"
 #include "streaming/base/dshow_platform.h"
 #include "streaming/base/unknown.h"
@@ -78,7 +79,7 @@ class CBaseFilter : public CUnknown, public IBaseFilter, public IAMovieSetup {
 
  protected:
   FILTER_STATE m_State;
-  IReferenceClock* m_pClock;   // reference held
+  ovl::ComPtr<IReferenceClock> m_pClock;
   REFERENCE_TIME m_tStart;
   CLSID m_clsid;
   CCritSec* m_pLock;           // the state lock

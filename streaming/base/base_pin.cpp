@@ -19,7 +19,6 @@ CBasePin::CBasePin(const TCHAR* objectName, CBaseFilter* filter, CCritSec* lock,
                    PIN_DIRECTION direction)
     : CUnknown(objectName, nullptr),
       m_pName(nullptr),
-      m_Connected(nullptr),
       m_dir(direction),
       m_pLock(lock),
       m_bRunTimeError(false),
@@ -41,10 +40,7 @@ CBasePin::CBasePin(const TCHAR* objectName, CBaseFilter* filter, CCritSec* lock,
   }
 }
 
-CBasePin::~CBasePin() {
-  if (m_Connected != nullptr) m_Connected->Release();
-  delete[] m_pName;
-}
+CBasePin::~CBasePin() { delete[] m_pName; }
 
 HRESULT STDMETHODCALLTYPE CBasePin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   CheckPointer(ppv, E_POINTER);
@@ -61,7 +57,7 @@ ULONG STDMETHODCALLTYPE CBasePin::NonDelegatingRelease() { return m_pFilter->Rel
 HRESULT STDMETHODCALLTYPE CBasePin::Connect(IPin* receivePin, const AM_MEDIA_TYPE* type) {
   CheckPointer(receivePin, E_POINTER);
   CAutoLock lock(m_pLock);
-  if (m_Connected != nullptr) return VFW_E_ALREADY_CONNECTED;
+  if (m_Connected) return VFW_E_ALREADY_CONNECTED;
   if (!IsStopped() && !m_bCanReconnectWhenActive) return VFW_E_NOT_STOPPED;
   if (type == nullptr) return AgreeMediaType(receivePin, nullptr);
   HRESULT hr = S_OK;
@@ -82,11 +78,10 @@ HRESULT CBasePin::AgreeMediaType(IPin* receivePin, const CMediaType* type) {
     hr = VFW_E_NO_ACCEPTABLE_TYPES;
     for (int pass = 0; pass < 2; ++pass) {
       const bool own = (pass == 0) == m_bTryMyTypesFirst;
-      IEnumMediaTypes* types = nullptr;
-      const HRESULT enumResult = own ? EnumMediaTypes(&types) : receivePin->EnumMediaTypes(&types);
-      if (FAILED(enumResult) || types == nullptr) continue;
-      const HRESULT tried = TryMediaTypes(receivePin, type, types);
-      types->Release();
+      ovl::ComPtr<IEnumMediaTypes> types;
+      const HRESULT enumResult = own ? EnumMediaTypes(types.Put()) : receivePin->EnumMediaTypes(types.Put());
+      if (FAILED(enumResult) || !types) continue;
+      const HRESULT tried = TryMediaTypes(receivePin, type, types.Get());
       if (SUCCEEDED(tried)) return S_OK;
       if (tried != VFW_E_NO_ACCEPTABLE_TYPES) hr = tried;
     }
@@ -125,8 +120,7 @@ HRESULT CBasePin::AttemptConnection(IPin* receivePin, const CMediaType* type) {
   HRESULT hr = CheckMediaType(type);
   if (hr != S_OK) return TypeRefusal(hr);
 
-  m_Connected = receivePin;
-  m_Connected->AddRef();
+  m_Connected = ovl::ComPtr<IPin>::Share(receivePin);
   hr = SetMediaType(type);
   if (SUCCEEDED(hr)) {
     hr = receivePin->ReceiveConnection(static_cast<IPin*>(this), type);
@@ -136,8 +130,7 @@ HRESULT CBasePin::AttemptConnection(IPin* receivePin, const CMediaType* type) {
       receivePin->Disconnect();  // the other side had accepted
     }
   }
-  m_Connected->Release();
-  m_Connected = nullptr;
+  m_Connected.Reset();
   return hr;
 }
 
@@ -145,7 +138,7 @@ HRESULT STDMETHODCALLTYPE CBasePin::ReceiveConnection(IPin* connector, const AM_
   CheckPointer(connector, E_POINTER);
   CheckPointer(type, E_POINTER);
   CAutoLock lock(m_pLock);
-  if (m_Connected != nullptr) return VFW_E_ALREADY_CONNECTED;
+  if (m_Connected) return VFW_E_ALREADY_CONNECTED;
   if (!IsStopped() && !m_bCanReconnectWhenActive) return VFW_E_NOT_STOPPED;
 
   HRESULT hr = CheckConnect(connector);
@@ -164,13 +157,11 @@ HRESULT STDMETHODCALLTYPE CBasePin::ReceiveConnection(IPin* connector, const AM_
     return TypeRefusal(hr);
   }
 
-  m_Connected = connector;
-  m_Connected->AddRef();
+  m_Connected = ovl::ComPtr<IPin>::Share(connector);
   hr = SetMediaType(&offered);
   if (SUCCEEDED(hr)) hr = CompleteConnect(connector);
   if (FAILED(hr)) {
-    m_Connected->Release();
-    m_Connected = nullptr;
+    m_Connected.Reset();
     BreakConnect();
     m_mt.InitMediaType();
     return hr;
@@ -185,11 +176,10 @@ HRESULT STDMETHODCALLTYPE CBasePin::Disconnect() {
 }
 
 HRESULT CBasePin::DisconnectInternal() {
-  if (m_Connected == nullptr) return S_FALSE;
+  if (!m_Connected) return S_FALSE;
   const HRESULT hr = BreakConnect();
   if (FAILED(hr)) return hr;
-  m_Connected->Release();
-  m_Connected = nullptr;
+  m_Connected.Reset();
   m_mt.InitMediaType();
   return S_OK;
 }
@@ -197,16 +187,14 @@ HRESULT CBasePin::DisconnectInternal() {
 HRESULT STDMETHODCALLTYPE CBasePin::ConnectedTo(IPin** pin) {
   CheckPointer(pin, E_POINTER);
   CAutoLock lock(m_pLock);
-  *pin = m_Connected;
-  if (m_Connected == nullptr) return VFW_E_NOT_CONNECTED;
-  m_Connected->AddRef();
-  return S_OK;
+  *pin = ovl::ComPtr<IPin>(m_Connected).Detach();  // a reference for the caller
+  return *pin != nullptr ? S_OK : VFW_E_NOT_CONNECTED;
 }
 
 HRESULT STDMETHODCALLTYPE CBasePin::ConnectionMediaType(AM_MEDIA_TYPE* type) {
   CheckPointer(type, E_POINTER);
   CAutoLock lock(m_pLock);
-  if (m_Connected == nullptr) {
+  if (!m_Connected) {
     std::memset(type, 0, sizeof(*type));
     return VFW_E_NOT_CONNECTED;
   }

@@ -2,6 +2,7 @@
 // The pin base: IPin connection logic (type agreement, the connection hooks in
 // a fixed order), identity and information, and IQualityControl. Pins live
 // as long as their filter: their reference count is the filter's.
+#include "persistence/core/com_ptr.h"
 #include "streaming/base/base_filter.h"
 #include "streaming/base/critical_section.h"
 #include "streaming/base/dshow_platform.h"
@@ -62,8 +63,8 @@ class CBasePin : public CUnknown, public IPin, public IQualityControl {
   // A task-memory copy of `text` for QueryId.
   static HRESULT CopyId(const WCHAR* text, LPWSTR* id);
 
-  BOOL IsConnected() const { return m_Connected != nullptr; }
-  IPin* GetConnected() const { return m_Connected; }  // no reference added
+  BOOL IsConnected() const { return m_Connected ? TRUE : FALSE; }
+  IPin* GetConnected() const { return m_Connected.Get(); }  // no reference added
   BOOL IsStopped() const { return m_pFilter->IsStopped(); }
   const WCHAR* Name() const { return m_pName; }
   const CMediaType& CurrentMediaType() const { return m_mt; }
@@ -78,7 +79,7 @@ class CBasePin : public CUnknown, public IPin, public IQualityControl {
   HRESULT DisconnectInternal();
 
   WCHAR* m_pName;
-  IPin* m_Connected;  // reference held
+  ovl::ComPtr<IPin> m_Connected;
   PIN_DIRECTION m_dir;
   CCritSec* m_pLock;
   bool m_bRunTimeError;

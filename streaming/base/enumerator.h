@@ -9,6 +9,7 @@
 // S_FALSE past the last item, or a failure) and `bool HasItem(int position)`.
 #include <new>
 
+#include "persistence/core/com_ptr.h"
 #include "streaming/base/dshow_platform.h"
 #include "streaming/base/unknown.h"
 
@@ -20,12 +21,9 @@ class CEnumerator : public CUnknown, public Interface {
   CEnumerator(const TCHAR* name, REFIID iid, Owner* owner, const Derived* toCopy)
       : CUnknown(name, nullptr),
         m_iid(iid),
-        m_pOwner(owner),
+        m_pOwner(ovl::ComPtr<Owner>::Share(owner)),
         m_Position(toCopy != nullptr ? toCopy->m_Position : 0),
-        m_Version(toCopy != nullptr ? toCopy->m_Version : Derived::VersionOf(owner)) {
-    m_pOwner->AddRef();
-  }
-  ~CEnumerator() override { m_pOwner->Release(); }
+        m_Version(toCopy != nullptr ? toCopy->m_Version : Derived::VersionOf(owner)) {}
 
   DECLARE_IUNKNOWN
   HRESULT STDMETHODCALLTYPE NonDelegatingQueryInterface(REFIID riid, void** ppv) override {
@@ -59,7 +57,7 @@ class CEnumerator : public CUnknown, public Interface {
   }
 
   HRESULT STDMETHODCALLTYPE Reset() override {
-    m_Version = Derived::VersionOf(m_pOwner);
+    m_Version = Derived::VersionOf(m_pOwner.Get());
     m_Position = 0;
     return S_OK;
   }
@@ -68,17 +66,17 @@ class CEnumerator : public CUnknown, public Interface {
     CheckPointer(ppEnum, E_POINTER);
     *ppEnum = nullptr;
     if (OutOfSync()) return VFW_E_ENUM_OUT_OF_SYNC;
-    auto* copy = new (std::nothrow) Derived(m_pOwner, Self());
+    auto* copy = new (std::nothrow) Derived(m_pOwner.Get(), Self());
     if (copy == nullptr) return E_OUTOFMEMORY;
     return copy->NonDelegatingQueryInterface(m_iid, reinterpret_cast<void**>(ppEnum));
   }
 
  protected:
-  bool OutOfSync() const { return m_Version != Derived::VersionOf(m_pOwner); }
+  bool OutOfSync() const { return m_Version != Derived::VersionOf(m_pOwner.Get()); }
   Derived* Self() { return static_cast<Derived*>(this); }
 
   const IID m_iid;
-  Owner* const m_pOwner;
+  const ovl::ComPtr<Owner> m_pOwner;
   int m_Position;
   LONG m_Version;
 };

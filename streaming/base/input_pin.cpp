@@ -5,16 +5,12 @@
 CBaseInputPin::CBaseInputPin(const TCHAR* objectName, CBaseFilter* filter, CCritSec* lock, HRESULT* phr,
                              LPCWSTR name)
     : CBasePin(objectName, filter, lock, phr, name, PINDIR_INPUT),
-      m_pAllocator(nullptr),
       m_bReadOnly(FALSE),
       m_bFlushing(FALSE),
       m_SampleProps(),
       m_pOwnedSampleType(nullptr) {}
 
-CBaseInputPin::~CBaseInputPin() {
-  DeleteMediaType(m_pOwnedSampleType);
-  if (m_pAllocator != nullptr) m_pAllocator->Release();
-}
+CBaseInputPin::~CBaseInputPin() { DeleteMediaType(m_pOwnedSampleType); }
 
 HRESULT STDMETHODCALLTYPE CBaseInputPin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   CheckPointer(ppv, E_POINTER);
@@ -26,25 +22,22 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::GetAllocator(IMemAllocator** allocator)
   CheckPointer(allocator, E_POINTER);
   *allocator = nullptr;
   CAutoLock lock(m_pLock);
-  if (m_pAllocator == nullptr) {
+  if (!m_pAllocator) {
     const HRESULT hr = CoCreateInstance(CLSID_MemoryAllocator, nullptr, CLSCTX_INPROC_SERVER, IID_IMemAllocator,
-                                        reinterpret_cast<void**>(&m_pAllocator));
+                                        m_pAllocator.PutVoid());
     if (FAILED(hr)) {
-      m_pAllocator = nullptr;
+      m_pAllocator.Detach();  // a failed call hands out no reference, whatever it left there
       return hr;
     }
   }
-  *allocator = m_pAllocator;
-  m_pAllocator->AddRef();
+  *allocator = ovl::ComPtr<IMemAllocator>(m_pAllocator).Detach();  // a reference for the caller
   return S_OK;
 }
 
 HRESULT STDMETHODCALLTYPE CBaseInputPin::NotifyAllocator(IMemAllocator* allocator, BOOL readOnly) {
   CheckPointer(allocator, E_POINTER);
   CAutoLock lock(m_pLock);
-  allocator->AddRef();
-  if (m_pAllocator != nullptr) m_pAllocator->Release();
-  m_pAllocator = allocator;
+  m_pAllocator = ovl::ComPtr<IMemAllocator>::Share(allocator);
   m_bReadOnly = readOnly;
   return S_OK;
 }
@@ -83,11 +76,9 @@ HRESULT CBaseInputPin::CaptureSampleProperties(IMediaSample* sample) {
   DeleteMediaType(m_pOwnedSampleType);
   m_pOwnedSampleType = nullptr;
 
-  IMediaSample2* sample2 = nullptr;
-  if (SUCCEEDED(sample->QueryInterface(IID_IMediaSample2, reinterpret_cast<void**>(&sample2)))) {
-    const HRESULT hr = sample2->GetProperties(sizeof(m_SampleProps), reinterpret_cast<BYTE*>(&m_SampleProps));
-    sample2->Release();
-    return hr;
+  ovl::ComPtr<IMediaSample2> sample2;
+  if (SUCCEEDED(sample->QueryInterface(IID_IMediaSample2, sample2.PutVoid()))) {
+    return sample2->GetProperties(sizeof(m_SampleProps), reinterpret_cast<BYTE*>(&m_SampleProps));
   }
 
   // Samples without IMediaSample2 are read through IMediaSample.
@@ -132,16 +123,14 @@ HRESULT STDMETHODCALLTYPE CBaseInputPin::ReceiveCanBlock() {
     if (pin == nullptr) break;
     PIN_DIRECTION direction = PINDIR_INPUT;
     if (FAILED(pin->QueryDirection(&direction)) || direction != PINDIR_OUTPUT) continue;
-    IPin* downstream = nullptr;
-    if (pin->ConnectedTo(&downstream) != S_OK || downstream == nullptr) continue;
+    ovl::ComPtr<IPin> downstream;
+    if (pin->ConnectedTo(downstream.Put()) != S_OK || !downstream) continue;
     ++connectedOutputs;
-    IMemInputPin* memInput = nullptr;
-    const HRESULT hr = downstream->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&memInput));
-    downstream->Release();
-    if (FAILED(hr)) return S_OK;  // an unknown transport may block
-    const HRESULT canBlock = memInput->ReceiveCanBlock();
-    memInput->Release();
-    if (canBlock == S_OK) return S_OK;
+    ovl::ComPtr<IMemInputPin> memInput;
+    if (FAILED(downstream->QueryInterface(IID_IMemInputPin, memInput.PutVoid()))) {
+      return S_OK;  // an unknown transport may block
+    }
+    if (memInput->ReceiveCanBlock() == S_OK) return S_OK;
   }
   return connectedOutputs == 0 ? S_OK : S_FALSE;
 }
@@ -163,17 +152,14 @@ HRESULT CBaseInputPin::Active() { return S_OK; }
 
 HRESULT CBaseInputPin::Inactive() {
   m_bRunTimeError = false;
-  if (m_pAllocator == nullptr) return VFW_E_NO_ALLOCATOR;
+  if (!m_pAllocator) return VFW_E_NO_ALLOCATOR;
   m_bFlushing = FALSE;
   return m_pAllocator->Decommit();
 }
 
 HRESULT CBaseInputPin::BreakConnect() {
   // The allocator belonged to the connection that is going away.
-  if (m_pAllocator != nullptr) {
-    m_pAllocator->Release();
-    m_pAllocator = nullptr;
-  }
+  m_pAllocator.Reset();
   m_bReadOnly = FALSE;
   return S_OK;
 }
@@ -189,13 +175,9 @@ HRESULT CBaseInputPin::CheckStreaming() {
 HRESULT CBaseInputPin::PassNotify(Quality& quality) {
   IBaseFilter* self = m_pFilter;
   if (m_pQSink != nullptr) return m_pQSink->Notify(self, quality);
-  IPin* upstream = m_Connected;
+  IPin* upstream = m_Connected.Get();
   if (upstream == nullptr) return VFW_E_NOT_FOUND;
-  IQualityControl* control = nullptr;
-  if (FAILED(upstream->QueryInterface(IID_IQualityControl, reinterpret_cast<void**>(&control)))) {
-    return VFW_E_NOT_FOUND;
-  }
-  const HRESULT hr = control->Notify(self, quality);
-  control->Release();
-  return hr;
+  ovl::ComPtr<IQualityControl> control;
+  if (FAILED(upstream->QueryInterface(IID_IQualityControl, control.PutVoid()))) return VFW_E_NOT_FOUND;
+  return control->Notify(self, quality);
 }

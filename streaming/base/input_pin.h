@@ -41,11 +41,11 @@ class CBaseInputPin : public CBasePin, public IMemInputPin {
 
   BOOL IsFlushing() const { return m_bFlushing; }
   BOOL IsReadOnly() const { return m_bReadOnly; }
-  IMemAllocator* Allocator() const { return m_pAllocator; }  // no reference added
+  IMemAllocator* Allocator() const { return m_pAllocator.Get(); }  // no reference added
   const AM_SAMPLE2_PROPERTIES* SampleProps() const { return &m_SampleProps; }
 
  protected:
-  IMemAllocator* m_pAllocator;  // reference held
+  ovl::ComPtr<IMemAllocator> m_pAllocator;
   BOOL m_bReadOnly;
   BOOL m_bFlushing;
   AM_SAMPLE2_PROPERTIES m_SampleProps;

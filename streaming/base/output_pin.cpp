@@ -1,66 +1,59 @@
 #include "streaming/base/output_pin.h"
 
+#include <utility>
+
 CBaseOutputPin::CBaseOutputPin(const TCHAR* objectName, CBaseFilter* filter, CCritSec* lock, HRESULT* phr,
                                LPCWSTR name)
-    : CBasePin(objectName, filter, lock, phr, name, PINDIR_OUTPUT), m_pAllocator(nullptr), m_pInputPin(nullptr) {}
+    : CBasePin(objectName, filter, lock, phr, name, PINDIR_OUTPUT) {}
 
 CBaseOutputPin::~CBaseOutputPin() {
-  if (m_pAllocator != nullptr) m_pAllocator->Release();
-  if (m_pInputPin != nullptr) m_pInputPin->Release();
+  // In the order BreakConnect lets them go.
+  m_pAllocator.Reset();
+  m_pInputPin.Reset();
 }
 
 HRESULT CBaseOutputPin::CompleteConnect(IPin* /*receivePin*/) {
-  return DecideAllocator(m_pInputPin, &m_pAllocator);
+  return DecideAllocator(m_pInputPin.Get(), m_pAllocator.Put());
 }
 
 HRESULT CBaseOutputPin::CheckConnect(IPin* pin) {
   HRESULT hr = CBasePin::CheckConnect(pin);
   if (FAILED(hr)) return hr;
-  if (m_pInputPin != nullptr) {
-    m_pInputPin->Release();
-    m_pInputPin = nullptr;
-  }
-  hr = pin->QueryInterface(IID_IMemInputPin, reinterpret_cast<void**>(&m_pInputPin));
+  hr = pin->QueryInterface(IID_IMemInputPin, m_pInputPin.PutVoid());
   if (FAILED(hr)) {
-    m_pInputPin = nullptr;
+    m_pInputPin.Detach();  // a failed query hands out no reference, whatever it left there
     return hr;
   }
   return S_OK;
 }
 
 HRESULT CBaseOutputPin::BreakConnect() {
-  if (m_pAllocator != nullptr) {
+  if (m_pAllocator) {
     const HRESULT hr = m_pAllocator->Decommit();
     if (FAILED(hr)) return hr;
-    m_pAllocator->Release();
-    m_pAllocator = nullptr;
+    m_pAllocator.Reset();
   }
-  if (m_pInputPin != nullptr) {
-    m_pInputPin->Release();
-    m_pInputPin = nullptr;
-  }
+  m_pInputPin.Reset();
   return S_OK;
 }
 
 HRESULT CBaseOutputPin::Active() {
-  if (m_pAllocator == nullptr) return VFW_E_NO_ALLOCATOR;
+  if (!m_pAllocator) return VFW_E_NO_ALLOCATOR;
   return m_pAllocator->Commit();
 }
 
 HRESULT CBaseOutputPin::Inactive() {
   m_bRunTimeError = false;
-  if (m_pAllocator == nullptr) return VFW_E_NO_ALLOCATOR;
+  if (!m_pAllocator) return VFW_E_NO_ALLOCATOR;
   return m_pAllocator->Decommit();
 }
 
 HRESULT CBaseOutputPin::DecideAllocator(IMemInputPin* pin, IMemAllocator** allocator) {
   CheckPointer(pin, E_POINTER);
   CheckPointer(allocator, E_POINTER);
-  auto drop = [allocator] {
-    if (*allocator != nullptr) (*allocator)->Release();
-    *allocator = nullptr;
-  };
-  drop();
+  // Whatever the caller held goes first.
+  ovl::ComPtr<IMemAllocator> previous(std::exchange(*allocator, nullptr));
+  previous.Reset();
 
   ALLOCATOR_PROPERTIES required = {};
   pin->GetAllocatorRequirements(&required);  // no requirements is fine
@@ -70,13 +63,16 @@ HRESULT CBaseOutputPin::DecideAllocator(IMemInputPin* pin, IMemAllocator** alloc
   HRESULT hr = S_OK;
   for (int attempt = 0; attempt < 2; ++attempt) {
     ALLOCATOR_PROPERTIES request = required;
-    hr = attempt == 0 ? pin->GetAllocator(allocator) : InitAllocator(allocator);
-    if (SUCCEEDED(hr) && *allocator != nullptr) {
-      hr = DecideBufferSize(*allocator, &request);
-      if (SUCCEEDED(hr)) hr = pin->NotifyAllocator(*allocator, FALSE);
-      if (SUCCEEDED(hr)) return S_OK;
+    ovl::ComPtr<IMemAllocator> candidate;
+    hr = attempt == 0 ? pin->GetAllocator(candidate.Put()) : InitAllocator(candidate.Put());
+    if (SUCCEEDED(hr) && candidate) {
+      hr = DecideBufferSize(candidate.Get(), &request);
+      if (SUCCEEDED(hr)) hr = pin->NotifyAllocator(candidate.Get(), FALSE);
+      if (SUCCEEDED(hr)) {
+        *allocator = candidate.Detach();  // the caller's reference
+        return S_OK;
+      }
     }
-    drop();
   }
   return hr;
 }
@@ -94,32 +90,32 @@ HRESULT CBaseOutputPin::GetDeliveryBuffer(IMediaSample** sample, REFERENCE_TIME*
                                           DWORD flags) {
   CheckPointer(sample, E_POINTER);
   *sample = nullptr;
-  if (m_pAllocator == nullptr) return E_NOINTERFACE;
+  if (!m_pAllocator) return E_NOINTERFACE;
   return m_pAllocator->GetBuffer(sample, start, stop, flags);
 }
 
 HRESULT CBaseOutputPin::Deliver(IMediaSample* sample) {
-  if (m_pInputPin == nullptr) return VFW_E_NOT_CONNECTED;
+  if (!m_pInputPin) return VFW_E_NOT_CONNECTED;
   return m_pInputPin->Receive(sample);
 }
 
 HRESULT CBaseOutputPin::DeliverEndOfStream() {
-  if (m_Connected == nullptr) return VFW_E_NOT_CONNECTED;
+  if (!m_Connected) return VFW_E_NOT_CONNECTED;
   return m_Connected->EndOfStream();
 }
 
 HRESULT CBaseOutputPin::DeliverBeginFlush() {
-  if (m_Connected == nullptr) return VFW_E_NOT_CONNECTED;
+  if (!m_Connected) return VFW_E_NOT_CONNECTED;
   return m_Connected->BeginFlush();
 }
 
 HRESULT CBaseOutputPin::DeliverEndFlush() {
-  if (m_Connected == nullptr) return VFW_E_NOT_CONNECTED;
+  if (!m_Connected) return VFW_E_NOT_CONNECTED;
   return m_Connected->EndFlush();
 }
 
 HRESULT CBaseOutputPin::DeliverNewSegment(REFERENCE_TIME start, REFERENCE_TIME stop, double rate) {
-  if (m_Connected == nullptr) return VFW_E_NOT_CONNECTED;
+  if (!m_Connected) return VFW_E_NOT_CONNECTED;
   return m_Connected->NewSegment(start, stop, rate);
 }
 

@@ -38,9 +38,9 @@ class CBaseOutputPin : public CBasePin {
   HRESULT STDMETHODCALLTYPE BeginFlush() override;
   HRESULT STDMETHODCALLTYPE EndFlush() override;
 
-  IMemAllocator* Allocator() const { return m_pAllocator; }  // no reference added
+  IMemAllocator* Allocator() const { return m_pAllocator.Get(); }  // no reference added
 
  protected:
-  IMemAllocator* m_pAllocator;  // reference held
-  IMemInputPin* m_pInputPin;    // the connected pin's IMemInputPin; reference held
+  ovl::ComPtr<IMemAllocator> m_pAllocator;
+  ovl::ComPtr<IMemInputPin> m_pInputPin;  // the connected pin's IMemInputPin
 };

@@ -117,18 +117,17 @@ HRESULT CTransformFilter::Receive(IMediaSample* sample) {
   const AM_SAMPLE2_PROPERTIES* props = m_pInput->SampleProps();
   if (props->dwStreamId != AM_STREAM_MEDIA) return m_pOutput->Deliver(sample);  // control data passes as is
 
-  IMediaSample* out = nullptr;
-  HRESULT hr = InitializeOutputSample(sample, &out);
+  ovl::ComPtr<IMediaSample> out;
+  HRESULT hr = InitializeOutputSample(sample, out.Put());
   if (FAILED(hr)) return hr;
-  hr = Transform(sample, out);
+  hr = Transform(sample, out.Get());
   if (hr == S_OK) {
-    hr = m_pOutput->Deliver(out);
+    hr = m_pOutput->Deliver(out.Get());
     m_bSampleSkipped = FALSE;
   } else if (hr == S_FALSE) {
     NoteSkippedSample();
     hr = S_OK;
   }
-  out->Release();
   return hr;
 }
 

@@ -1,41 +1,34 @@
 #include "streaming/base/transform_output_pin.h"
 
+#include <utility>
+
 #include "streaming/base/transform_filter.h"
 
 CTransformOutputPin::CTransformOutputPin(const TCHAR* objectName, CTransformFilter* filter, HRESULT* phr,
                                          LPCWSTR name)
     : CBaseOutputPin(objectName, filter, filter->pStateLock(), phr, name),
-      m_pTransformFilter(filter),
-      m_pPosition(nullptr) {}
+      m_pTransformFilter(filter) {}
 
-CTransformOutputPin::~CTransformOutputPin() {
-  if (m_pPosition != nullptr) m_pPosition->Release();
-}
+CTransformOutputPin::~CTransformOutputPin() = default;
 
 HRESULT STDMETHODCALLTYPE CTransformOutputPin::NonDelegatingQueryInterface(REFIID riid, void** ppv) {
   CheckPointer(ppv, E_POINTER);
   if (IsEqualIID(riid, IID_IMediaPosition) || IsEqualIID(riid, IID_IMediaSeeking)) {
     *ppv = nullptr;
     CAutoLock lock(m_pLock);
-    if (m_pPosition == nullptr) {
+    if (!m_pPosition) {
       // Aggregated: its interfaces count references on this pin (the filter).
+      ovl::ComPtr<IUnknown> inner;
       HRESULT hr = CoCreateInstance(CLSID_SeekingPassThru, GetOwner(), CLSCTX_INPROC_SERVER, IID_IUnknown,
-                                    reinterpret_cast<void**>(&m_pPosition));
-      if (FAILED(hr)) {
-        m_pPosition = nullptr;
-        return hr;
+                                    inner.PutVoid());
+      if (FAILED(hr)) return hr;
+      {
+        ovl::ComPtr<ISeekingPassThru> passThru;
+        hr = inner->QueryInterface(IID_ISeekingPassThru, passThru.PutVoid());
+        if (SUCCEEDED(hr)) hr = passThru->Init(FALSE, static_cast<IPin*>(m_pTransformFilter->m_pInput));
       }
-      ISeekingPassThru* passThru = nullptr;
-      hr = m_pPosition->QueryInterface(IID_ISeekingPassThru, reinterpret_cast<void**>(&passThru));
-      if (SUCCEEDED(hr)) {
-        hr = passThru->Init(FALSE, static_cast<IPin*>(m_pTransformFilter->m_pInput));
-        passThru->Release();
-      }
-      if (FAILED(hr)) {
-        m_pPosition->Release();
-        m_pPosition = nullptr;
-        return hr;
-      }
+      if (FAILED(hr)) return hr;
+      m_pPosition = std::move(inner);
     }
     return m_pPosition->QueryInterface(riid, ppv);
   }

@@ -27,5 +27,5 @@ class CTransformOutputPin : public CBaseOutputPin {
 
  protected:
   CTransformFilter* m_pTransformFilter;
-  IUnknown* m_pPosition;  // the aggregated seeking pass-through; made on first query
+  ovl::ComPtr<IUnknown> m_pPosition;  // the aggregated seeking pass-through; made on first query
 };

@@ -1,6 +1,7 @@
 // ovlcompose: runs the TERN Video Overlay Filter (2.0) in a DirectShow graph
-// (File Source and AVI Splitter per input, the filter, a grabber that writes
-// the output AVI) and saves a PNG snapshot of one composed frame.
+// (a source and whatever decoders the platform has per input, the filter, a
+// grabber that writes the output AVI) and saves a PNG snapshot of one
+// composed frame.
 #include <windows.h>
 #include <dshow.h>
 
@@ -9,7 +10,9 @@
 
 #include "KMVVOvLy.h"
 #include "server/filter_identity.h"
+#include "tools/ovlcompose/edit_settings.h"
 #include "tools/ovlcompose/frame_sink.h"
+#include "tools/ovlcompose/input_source.h"
 #include "tools/ovlcompose/options.h"
 #include "tools/ovlcompose/test_patterns.h"
 
@@ -98,36 +101,8 @@ IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted, int skip = 0) {
   return pin;
 }
 
-// File Source + AVI Splitter; the splitter's first output pin.
-HRESULT AddAviSource(IGraphBuilder* graph, const std::wstring& path, const wchar_t* name, IPin** output) {
-  IBaseFilter* reader = nullptr;
-  IBaseFilter* splitter = nullptr;
-  IFileSourceFilter* source = nullptr;
-  HRESULT hr = CoCreateInstance(CLSID_AsyncReader, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&reader));
-  if (SUCCEEDED(hr)) hr = CoCreateInstance(CLSID_AviSplitter, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&splitter));
-  if (SUCCEEDED(hr)) hr = graph->AddFilter(reader, (std::wstring(name) + L" file").c_str());
-  if (SUCCEEDED(hr)) hr = graph->AddFilter(splitter, name);
-  if (SUCCEEDED(hr)) hr = reader->QueryInterface(IID_IFileSourceFilter, reinterpret_cast<void**>(&source));
-  if (SUCCEEDED(hr)) hr = source->Load(path.c_str(), nullptr);
-  if (SUCCEEDED(hr)) {
-    IPin* out = FirstPin(reader, PINDIR_OUTPUT);
-    IPin* in = FirstPin(splitter, PINDIR_INPUT);
-    hr = out && in ? graph->ConnectDirect(out, in, nullptr) : E_FAIL;
-    if (out) out->Release();
-    if (in) in->Release();
-  }
-  if (SUCCEEDED(hr)) {
-    *output = FirstPin(splitter, PINDIR_OUTPUT);
-    if (*output == nullptr) hr = VFW_E_NOT_FOUND;
-  }
-  if (source) source->Release();
-  if (reader) reader->Release();
-  if (splitter) splitter->Release();
-  return hr;
-}
-
 struct Inputs {
-  std::wstring main, second;  // AVI paths
+  std::wstring main, second;  // video files
   std::wstring tempDir;       // generated patterns live here
   ~Inputs() {
     if (tempDir.empty()) return;
@@ -208,21 +183,22 @@ int Compose(const Options& o) {
       overlay->put_OutputWidth(o.width);
       overlay->put_OutputHeight(o.height);
     }
-    IPin* mainPin = nullptr;
-    if (!check(AddAviSource(graph, inputs.main, L"Main video", &mainPin), "cannot read the main video '" + Narrow(inputs.main) + "' as an AVI file")) break;
+    std::string inputError;
     IPin* in0 = FirstPin(filter, PINDIR_INPUT, 0);
-    hr = graph->ConnectDirect(mainPin, in0, nullptr);
-    mainPin->Release();
+    hr = ConnectVideoFile(graph, inputs.main, "main video", in0, inputError);
     in0->Release();
-    if (!check(hr, "the main video cannot feed the filter: it must be uncompressed 24-bit RGB with rows stored bottom-up")) break;
+    if (FAILED(hr)) {
+      status = Fail(inputError);
+      break;
+    }
     if (!inputs.second.empty()) {
-      IPin* secondPin = nullptr;
-      if (!check(AddAviSource(graph, inputs.second, L"Second video", &secondPin), "cannot read the second video '" + Narrow(inputs.second) + "' as an AVI file")) break;
       IPin* in1 = FirstPin(filter, PINDIR_INPUT, 1);
-      hr = in1 ? graph->ConnectDirect(secondPin, in1, nullptr) : E_FAIL;
-      secondPin->Release();
+      hr = in1 ? ConnectVideoFile(graph, inputs.second, "second video", in1, inputError) : E_FAIL;
       if (in1) in1->Release();
-      if (!check(hr, "the second video cannot feed the filter: it must be uncompressed 24-bit RGB with rows stored bottom-up")) break;
+      if (FAILED(hr)) {
+        status = Fail(in1 ? inputError : "the filter offers no second input");
+        break;
+      }
       if (useDemo || o.secondAtGiven) {
         overlay->put_XPos(LAYERTYPE_VIDEO2, o.secondX);
         overlay->put_YPos(LAYERTYPE_VIDEO2, o.secondY);
@@ -341,6 +317,7 @@ int wmain(int argc, wchar_t** argv) {
     PrintUsage();
     return 0;
   }
+  if (!options.editSettings.empty()) return EditSettings(options.editSettings);
   if (options.pngFrame < 0) options.pngFrame = options.frames / 2;
   CoInitializeEx(nullptr, COINIT_MULTITHREADED);
   const int status = Compose(options);

@@ -54,8 +54,9 @@ void PrintUsage() {
       "ovlcompose: composes video through the TERN Video Overlay Filter (2.0) in a DirectShow graph\n"
       "and writes the result as an AVI file plus a PNG snapshot of one frame.\n\n"
       "usage: ovlcompose [options]\n"
-      "  --input FILE         main video: an uncompressed 24-bit AVI (default: built-in colour bars)\n"
-      "  --second FILE        second video: an AVI, or 'pattern' for built-in moving rings (default: pattern)\n"
+      "  --input FILE         main video: any file the platform decodes, e.g. MP4, WebM, AVI\n"
+      "                       (default: built-in colour bars)\n"
+      "  --second FILE        second video, any such file, or 'pattern' for built-in moving rings (default: pattern)\n"
       "  --no-second          compose the main video alone\n"
       "  --frames N           length of the built-in patterns in frames (default 50, 25 per second)\n"
       "  --image FILE         overlay image, BMP or ICO (default: tools\\samples\\logo.bmp if present)\n"
@@ -71,6 +72,7 @@ void PrintUsage() {
       "  --start S --stop S   compose only from S to S seconds of the inputs\n"
       "  --settings FILE      apply filter settings exported by ExportSettings (XML or INI) before running\n"
       "  --export-settings FILE  write the filter settings in force (as XML) before running\n"
+      "  --edit-settings FILE    edit FILE's settings in the filter's property pages (OK writes FILE) and exit\n"
       "  --out FILE           output AVI (default out\\composite.avi)\n"
       "  --png FILE           snapshot PNG (default out\\composite.png)\n"
       "  --png-frame K        frame of the snapshot, counted from 0 (default: the middle frame)\n"
@@ -165,6 +167,8 @@ bool ParseOptions(int argc, wchar_t** argv, Options& o, std::wstring& error, boo
       (arg == L"--start" ? o.start : o.stop) = seconds;
     } else if (arg == L"--settings") {
       if (!value(o.settings)) return false;
+    } else if (arg == L"--edit-settings") {
+      if (!value(o.editSettings)) return false;
     } else if (arg == L"--export-settings") {
       if (!value(o.exportSettings)) return false;
     } else if (arg == L"--out") {

@@ -33,6 +33,7 @@ struct Options {
   double start = -1, stop = -1;  // seconds; -1: whole stream
   std::wstring settings;       // a file written by ExportSettings
   std::wstring exportSettings; // where to write the settings in force before running
+  std::wstring editSettings;   // edit this settings file in the property frame instead of composing
   std::wstring out = L"out\\composite.avi";
   std::wstring png = L"out\\composite.png";
   int pngFrame = -1;           // -1: the middle frame

@@ -245,7 +245,7 @@ class ControlTest : public ::testing::Test {
     EXPECT_EQ(S_OK, o->put_LayerOrder(::LAYERTYPE_BACKGROUND, 2));
   }
 
-  ComScope com;
+  ComApartment com;
   TempDir dir;
 };
 

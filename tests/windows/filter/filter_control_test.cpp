@@ -33,7 +33,7 @@ class FilterControl : public ::testing::Test {
     filterBase.Reset();
     EXPECT_TRUE(NoLiveObjects());
   }
-  ComScope com;
+  ComApartment com;
   ovl::ComPtr<IBaseFilter> filterBase;
   CVOvrLyFilter* filter = nullptr;
   ovl::ComPtr<IKMVVOvLy> overlay;

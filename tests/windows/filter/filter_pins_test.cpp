@@ -2,6 +2,7 @@
 // filter interfaces a graph uses.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "tests/windows/support/filter_test_support.h"
@@ -101,14 +102,17 @@ TEST_F(FilterPins, FindPinByNumberedAndUnnumberedIds) {
   ASSERT_EQ(S_OK, filterBase->FindPin(L"XForm In 02", pin.Put()));
 }
 
-TEST_F(FilterPins, InputsAcceptOnlyBottomUpRgb24VideoInfo) {
+TEST_F(FilterPins, InputsAcceptRgb24VideoInfoEitherWayUp) {
   const struct { CMediaType type; HRESULT expected; const char* what; } cases[] = {
       {MakeRgb24Type(32, 24), S_OK, "RGB24"},
       {VideoType(MEDIASUBTYPE_RGB32, 32, 32, 24), E_FAIL, "RGB32"},
       {VideoType(MEDIASUBTYPE_YUY2, 16, 32, 24), E_FAIL, "YUY2"},
-      {VideoType(MEDIASUBTYPE_RGB24, 24, 32, -24), E_FAIL, "top-down rows"},
+      {VideoType(MEDIASUBTYPE_RGB24, 24, 32, -24), S_OK, "top-down rows"},
       {VideoType(MEDIASUBTYPE_RGB24, 24, 0, 24), E_FAIL, "no width"},
+      {VideoType(MEDIASUBTYPE_RGB24, 24, 32, 0), E_FAIL, "no rows"},
       {VideoType(MEDIASUBTYPE_RGB24, 24, 70000, 70000), E_FAIL, "absurd size"},
+      {VideoType(MEDIASUBTYPE_RGB24, 24, 70000, -70000), E_FAIL, "absurd size, top-down"},
+      {VideoType(MEDIASUBTYPE_RGB24, 24, 32, LONG_MIN), E_FAIL, "a height with no positive counterpart"},
       {VideoType(MEDIASUBTYPE_RGB24, 24, 32, 24, FORMAT_VideoInfo2), E_INVALIDARG, "VideoInfo2"},
   };
   for (const auto& c : cases) EXPECT_EQ(c.expected, filter->CheckInputType(&c.type)) << c.what;
@@ -124,7 +128,57 @@ TEST_F(FilterPins, InputsAcceptOnlyBottomUpRgb24VideoInfo) {
   CScriptedSource* source = AddSource(32, 24, L"main");
   const CMediaType rgb32 = VideoType(MEDIASUBTYPE_RGB32, 32, 32, 24);
   EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, Input(0)->ReceiveConnection(source->OutputPin(), &rgb32));
-  EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, Input(0)->ReceiveConnection(source->OutputPin(), &cases[6].type));
+  EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, Input(0)->ReceiveConnection(source->OutputPin(), &cases[9].type));
+}
+
+// Sources that send their rows top first, on both inputs: the composite is
+// the reference's for the same pictures stored bottom-up, and the output
+// type stays bottom-up.
+TEST_F(FilterPins, TopDownSourcesAreComposedTheRightWayUp) {
+  CScriptedSource* main = AddSource(20, -12, L"main");
+  CScriptedSource* second = AddSource(9, -7, L"second");
+  ASSERT_EQ(S_OK, graph->ConnectDirect(main->OutputPin(), Input(0).Get(), nullptr));
+  ASSERT_EQ(S_OK, graph->ConnectDirect(second->OutputPin(), Input(1).Get(), nullptr));
+  EXPECT_EQ(20u, filter->Settings().CompositeWidth);
+  EXPECT_EQ(12u, filter->Settings().CompositeHeight);
+  long width = 0, height = 0, bits = 0;
+  ASSERT_EQ(S_OK, filter->GetLayerInfo(::LAYERTYPE_VIDEO2, &width, &height, &bits));
+  EXPECT_EQ(7, height) << "a layer's size counts rows";
+  SettingsAccess& s = filter->Access();
+  s.PutXPos(LAYERTYPE_VIDEO2, 5);
+  s.PutYPos(LAYERTYPE_VIDEO2, 2);
+  s.PutOpacity(LAYERTYPE_VIDEO2, 60);
+  s.PutFlag(LAYERTYPE_VIDEO2, &LayerSettings::EnableOpacity, kVariantTrue);
+  ConnectSink();
+  AM_MEDIA_TYPE mt{};
+  ASSERT_EQ(S_OK, Output()->ConnectionMediaType(&mt));
+  EXPECT_EQ(12, reinterpret_cast<VIDEOINFOHEADER*>(mt.pbFormat)->bmiHeader.biHeight);
+  CoTaskMemFree(mt.pbFormat);
+
+  auto control = graph.As<IMediaControl>(IID_IMediaControl);
+  ASSERT_TRUE(SUCCEEDED(control->Run()));
+  ScriptedSample top;
+  top.start = 0;
+  top.stop = 400000;
+  top.pixels = PatternPicture(9, 7, 3);  // as sent: the first row is the top one
+  second->Queue(top);
+  top.pixels = PatternPicture(20, 12, 1);
+  main->Queue(top);
+  ASSERT_TRUE(main->WaitForResults(1, 10000));
+  control->Stop();
+
+  // The same pictures with their rows in memory the other way round.
+  auto flipped = [](const Frame& rows, LONG w, LONG h) {
+    Frame out(rows.size());
+    for (LONG y = 0; y < h; ++y) std::copy_n(rows.begin() + y * RgbStride(w), RgbStride(w), out.begin() + (h - 1 - y) * RgbStride(w));
+    return out;
+  };
+  const Frame secondUp = flipped(PatternPicture(9, 7, 3), 9, 7);
+  const auto expected = ReferenceFrames(filter->Settings(), 20, 12, 20, 12, {flipped(PatternPicture(20, 12, 1), 20, 12)},
+                                        9, 7, {&secondUp});
+  const auto frames = sink->Frames();
+  ASSERT_EQ(1u, frames.size());
+  EXPECT_EQ(expected[0], frames[0].bytes);
 }
 
 TEST_F(FilterPins, TheOutputOffersOneTypeOfTheCompositeSize) {

@@ -99,7 +99,7 @@ class FrameBehaviour : public ::testing::Test {
     return s;
   }
 
-  ComScope com;
+  ComApartment com;
   ovl::ComPtr<IGraphBuilder> graph;
   CopyFrame* frame = nullptr;
   CScriptedSource* sources[2] = {};

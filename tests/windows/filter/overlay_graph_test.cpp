@@ -122,7 +122,7 @@ TEST_F(OverlayGraph, OutputWrittenAsAviReadsBackThroughTheSplitter) {
   for (const CapturedFrame& f : composed) written.push_back(f.bytes);
   const std::wstring out = WriteAvi(L"composed.avi", 33, 21, kFrame, written);
   files.push_back(out);
-  ComScope again;
+  ComApartment again;
   ovl::ComPtr<IGraphBuilder> reader = CreateGraphWithoutClock();
   GrabberSink readBack;
   ASSERT_EQ(S_OK, readBack.AddTo(reader.Get(), MEDIATYPE_Video, MEDIASUBTYPE_RGB24));

@@ -12,6 +12,7 @@
 #include <iterator>
 #include <string>
 
+#include "tests/windows/support/com_apartment.h"
 #include "persistence/stores/rk_backends.h"
 #include "persistence/stores/rk_persistence.h"
 
@@ -94,8 +95,10 @@ class BackEnd {
 // A temp directory and a registry key of the test's own, removed afterwards.
 class PersistenceTest : public ::testing::Test {
  protected:
+  // The first member: COM is left after everything else the test holds.
+  const ovl::testing::ComApartment com_{ovl::testing::ComApartment::kSingleThreaded};
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED)));
+    ASSERT_TRUE(com_.Joined());
     const std::string name = ::testing::UnitTest::GetInstance()->current_test_info()->name();
     dir_ = (std::filesystem::temp_directory_path() / ("tern_persistence_" + std::to_string(GetCurrentProcessId()) + "_" + name))
                .string();
@@ -110,7 +113,6 @@ class PersistenceTest : public ::testing::Test {
     RegDeleteTreeA(HKEY_CURRENT_USER, regPath_.c_str());
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TernTests\\Persistence");  // only when empty
     RegDeleteKeyA(HKEY_CURRENT_USER, "Software\\TernTests");
-    CoUninitialize();
   }
 
   std::string Path(const std::string& name) const { return dir_ + "\\" + name; }

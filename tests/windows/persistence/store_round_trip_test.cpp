@@ -29,14 +29,14 @@ class StoreRoundTrip : public PersistenceTest {
     return {
         {"stream", true,
          [&p, this](SampleSettings& s) {
-           stream_.Attach(nullptr);
-           EXPECT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, &stream_));
-           return p.SaveToStream(stream_, &s);
+           stream_.Reset();
+           EXPECT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, stream_.Put()));
+           return p.SaveToStream(stream_.Get(), &s);
          },
          [&p, this](SampleSettings& s) {
            LARGE_INTEGER zero{};
            stream_->Seek(zero, STREAM_SEEK_SET, nullptr);
-           return p.LoadFromStream(stream_, &s);
+           return p.LoadFromStream(stream_.Get(), &s);
          }},
         {"memory", true,
          [&p, this](SampleSettings& s) {
@@ -61,7 +61,7 @@ class StoreRoundTrip : public PersistenceTest {
     return form;
   }
 
-  CRKComPtr<IStream> stream_;
+  ovl::ComPtr<IStream> stream_;
   std::vector<BYTE> memory_;
 };
 

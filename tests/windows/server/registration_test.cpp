@@ -7,10 +7,11 @@
 #include <strmif.h>
 #include <uuids.h>
 
-#include "engine/filter/user_messages.h"
+#include "persistence/core/com_ptr.h"
 #include "server/type_library.h"
 #include "tests/windows/server/server_test_support.h"
-#include "persistence/core/com_ptr.h"
+#include "tests/windows/support/com_apartment.h"
+#include "ui/modal_seam.h"
 
 namespace ovl::testing {
 namespace {
@@ -49,13 +50,14 @@ bool Offered(REFGUID major, REFGUID minor, DWORD merit = kMerit) {
 
 class Registration : public ::testing::Test {
  protected:
+  // The first member: COM is left after everything else the test holds.
+  const ovl::testing::ComApartment com_;
   void SetUp() override {
     RemoveAllRegistration();
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    ASSERT_TRUE(com_.Joined());
   }
   void TearDown() override {
     RemoveAllRegistration();
-    CoUninitialize();
   }
 
   // Everything one registration of the module at `path` consists of.
@@ -167,8 +169,12 @@ std::string Narrow(const std::wstring& text) {
 // nothing registered; the message goes to a sink instead of a box.
 TEST(TypeLibraryMessage, AFileWithoutLibraryGivesOneMessageNamingIt) {
   RemoveAllRegistration();
-  const ovl::MessageSink previous = ovl::SetFilterMessageSink(
-      [](const char* text, const char* caption) { g_messages.emplace_back(caption, text); });
+  ovl::ui::ModalCalls calls = ovl::ui::CurrentModalCalls();
+  calls.messageBox = [](HWND, const char* text, const char* caption, UINT) {
+    g_messages.emplace_back(caption, text);
+    return IDOK;
+  };
+  const ovl::ui::ModalCalls previous = ovl::ui::SetModalCalls(calls);
   wchar_t self[MAX_PATH];  // this test program: no type library in it
   GetModuleFileNameW(nullptr, self, MAX_PATH);
   const std::wstring tooLong = ModuleFile() + L"\\" + std::wstring(240, L'x') + L".dll";
@@ -184,7 +190,7 @@ TEST(TypeLibraryMessage, AFileWithoutLibraryGivesOneMessageNamingIt) {
     // The status name slot stays empty while tracing is off.
     EXPECT_EQ(("Failed  to register type library: " + Narrow(path)).substr(0, 259), g_messages[0].second);
   }
-  ovl::SetFilterMessageSink(previous);
+  ovl::ui::SetModalCalls(previous);
   EXPECT_FALSE(KeyExists(HKEY_CLASSES_ROOT, TypeLibraryKey()));
 }
 

@@ -7,6 +7,7 @@
 
 #include <thread>
 
+#include "tests/windows/support/com_apartment.h"
 #include "streaming/base/base_classes.h"
 #include "persistence/core/com_ptr.h"
 #include "tests/windows/support/graph_util.h"
@@ -89,8 +90,10 @@ struct Event {
 // test must leave behind no framework object it created.
 class BaseLayer : public ::testing::Test {
  protected:
+  // The first member: COM is left after everything else the test holds.
+  const ovl::testing::ComApartment com_;
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitializeEx(nullptr, COINIT_MULTITHREADED)));
+    ASSERT_TRUE(com_.Joined());
     m_liveAtStart = CBaseObject::ObjectsActive();
     HRESULT hr = S_OK;
     for (CScriptedSource*& source : sources) source = CScriptedSource::Create(8, 4, &hr);
@@ -109,7 +112,6 @@ class BaseLayer : public ::testing::Test {
     }
     probe->Release();
     EXPECT_EQ(m_liveAtStart, CBaseObject::ObjectsActive()) << "framework objects leaked";
-    CoUninitialize();
   }
   HRESULT Connect(int i) { return sources[i]->OutputPin()->Connect(probe->Input(i), nullptr); }
   FILTER_STATE State() {

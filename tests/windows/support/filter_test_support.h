@@ -8,19 +8,13 @@
 #include <string>
 #include <vector>
 
+#include "tests/windows/support/com_apartment.h"
 #include "engine/filter/overlay_filter.h"
 #include "persistence/core/com_ptr.h"
 #include "tests/windows/support/grabber_sink.h"
 #include "tests/windows/support/graph_util.h"
 
 namespace ovl::testing {
-
-// COM on the calling thread for one test.
-class ComScope {
- public:
-  ComScope() { CoInitializeEx(nullptr, COINIT_MULTITHREADED); }
-  ~ComScope() { CoUninitialize(); }
-};
 
 // A 24-bit picture as the inputs deliver it (bottom-up, padded rows).
 using Frame = std::vector<BYTE>;
@@ -61,7 +55,7 @@ class OverlayFilterGraph : public ::testing::Test {
   ovl::ComPtr<IPin> Output() { return FindPin(filterBase.Get(), PINDIR_OUTPUT); }
   void ConnectSink();
 
-  ComScope com;
+  ComApartment com;
   ovl::ComPtr<IGraphBuilder> graph;
   ovl::ComPtr<IBaseFilter> filterBase;
   CVOvrLyFilter* filter = nullptr;

@@ -1,5 +1,7 @@
 #include "tests/windows/support/scripted_source.h"
 
+#include "tests/windows/support/com_apartment.h"
+
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -404,7 +406,7 @@ void CScriptedSource::QueueEndFlush() { Push([this] { return m_pin->DeliverEndFl
 // Runs the script's commands, then steps of the generated stream, each with
 // m_busy set, so that a position change waits for it.
 void CScriptedSource::StreamingLoop() {
-  CoInitializeEx(nullptr, COINIT_MULTITHREADED);
+  const ovl::testing::ComApartment com;
   std::unique_lock<std::mutex> lock(m_mutex);
   for (;;) {
     m_changed.wait(lock, [this] {
@@ -426,8 +428,6 @@ void CScriptedSource::StreamingLoop() {
     m_busy = false;
     m_changed.notify_all();
   }
-  lock.unlock();
-  CoUninitialize();
 }
 
 // A new segment when one is due, else the next frame, else end of stream at

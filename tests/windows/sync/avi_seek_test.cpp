@@ -25,7 +25,7 @@ std::wstring StreamFile(const wchar_t* name, BYTE tag) {
 }
 
 TEST(AviSplitterSeek, BothFilesMoveAndTheOutputResumesThere) {
-  ComScope com;
+  ComApartment com;
   Watchdog watchdog;
   const std::wstring mainFile = StreamFile(L"sync_main.avi", kMainTag);
   const std::wstring secondFile = StreamFile(L"sync_second.avi", kSecondTag);

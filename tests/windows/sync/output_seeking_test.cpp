@@ -31,7 +31,7 @@ class OutputSeeking : public ::testing::Test {
     EXPECT_TRUE(NoLiveObjects());
   }
 
-  ComScope com;
+  ComApartment com;
   std::unique_ptr<OverlayRig> rig = std::make_unique<OverlayRig>();
   ovl::ComPtr<IMediaSeeking> seeking;
   ovl::ComPtr<IMediaPosition> position;
@@ -113,7 +113,7 @@ TEST_F(OutputSeeking, MediaPositionAndReconnection) {
 // While the sources change position, samples that reach the inputs are
 // dropped at once; afterwards the second input holds its samples again.
 TEST(PositionChange, SamplesArrivingMeanwhileAreDropped) {
-  ComScope com;
+  ComApartment com;
   Watchdog watchdog;
   {
     OverlayRig rig;

@@ -49,7 +49,7 @@ const PairingCase kCases[] = {
 
 class Pairing : public ::testing::TestWithParam<PairingCase> {
  protected:
-  ComScope com;
+  ComApartment com;
 };
 
 TEST_P(Pairing, EachMainFrameShowsTheCoveringSecondFrame) {
@@ -85,7 +85,7 @@ INSTANTIATE_TEST_SUITE_P(Rates, Pairing, ::testing::ValuesIn(kCases),
 // waits for an output buffer (the sink keeps all of them) between pairing and
 // drawing, and a flush of the second input meanwhile releases the sample.
 TEST(PairedSample, IsDrawnEvenIfTheSecondInputLetsGo) {
-  ComScope com;
+  ComApartment com;
   Watchdog watchdog;
   {
     OverlayRig rig;
@@ -116,7 +116,7 @@ TEST(PairedSample, IsDrawnEvenIfTheSecondInputLetsGo) {
 // Each filter has its own pair of events: two graphs streaming at the same
 // time in one process pace their own inputs only.
 TEST(TwoGraphs, StreamAtOnceEachPairedCorrectly) {
-  ComScope com;
+  ComApartment com;
   {
     const REFERENCE_TIME secondFrame[2] = {800000, 150000};
     const LONGLONG secondFrames[2] = {31, 161};

@@ -43,7 +43,7 @@ const ParkedCase kCases[] = {
 
 class ParkedThreads : public ::testing::TestWithParam<ParkedCase> {
  protected:
-  ComScope com;
+  ComApartment com;
   Watchdog watchdog;
 };
 

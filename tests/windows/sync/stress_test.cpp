@@ -24,7 +24,7 @@ constexpr LONGLONG kSecondFrames = 1600000;
 constexpr int kCycles = 1000;
 
 TEST(SyncStress, RandomCyclesNeverHang) {
-  ComScope com;
+  ComApartment com;
   Watchdog watchdog(5000);
   {
     OverlayRig rig;
