@@ -4,6 +4,8 @@
 // frame), the repetitions of all benchmarks run in random order, and the
 // table printed at the end gives frames per second (median and best) and
 // the speed-up of two workers over one, run by run in the same process.
+// A control row shares pure arithmetic (no memory traffic) the same way: if
+// two workers do not halve its time, the machine had no second core to give.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -60,6 +62,24 @@ void BM_Workers(benchmark::State& state, std::int32_t width, std::int32_t height
   }
 }
 
+// The control: 64 pieces of arithmetic per "frame", about 1 ms in all.
+void BM_Control(benchmark::State& state, int workers) {
+  WorkerPool pool;
+  if (!pool.Start(workers - 1)) {
+    state.SkipWithError("no workers");
+    return;
+  }
+  for (auto _ : state) {
+    pool.Run(64, [](std::size_t index, int) {
+      double x = static_cast<double>(index);
+      for (int i = 0; i < 10000; ++i) x = x * 1.0000001 + 1e-9;
+      benchmark::DoNotOptimize(x);
+    });
+  }
+}
+
+std::string ControlKey(int workers) { return "control/workers:" + std::to_string(workers); }
+
 struct Timing {
   double median = 0, best = 0;  // seconds per frame
 };
@@ -98,6 +118,14 @@ int main(int argc, char** argv) {
       }
     }
   }
+  for (int workers : {1, 2}) {
+    benchmark::RegisterBenchmark(ControlKey(workers).c_str(), BM_Control, workers)
+        ->Unit(benchmark::kMillisecond)
+        ->UseRealTime()
+        ->Repetitions(kRepetitions)
+        ->ComputeStatistics("min", Smallest)
+        ->DisplayAggregatesOnly();
+  }
   std::vector<char*> args(argv, argv + argc);
   std::string interleave = "--benchmark_enable_random_interleaving=true";
   args.insert(args.begin() + 1, interleave.data());
@@ -120,6 +148,11 @@ int main(int argc, char** argv) {
                   two.median > 0 ? one.median / two.median : 0.0, two.best > 0 ? one.best / two.best : 0.0);
     }
   }
+  const Timing one = reporter.timings[ControlKey(1)];
+  const Timing two = reporter.timings[ControlKey(2)];
+  std::printf("| control | arithmetic only | %.0f / %.0f | %.0f / %.0f | %.2f / %.2f |\n", fps(one.median),
+              fps(one.best), fps(two.median), fps(two.best), two.median > 0 ? one.median / two.median : 0.0,
+              two.best > 0 ? one.best / two.best : 0.0);
   benchmark::Shutdown();
   return 0;
 }
