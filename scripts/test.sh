@@ -25,7 +25,7 @@ ctest --test-dir build/windows --output-on-failure
 # The counts the robustness and stress tests print (ctest keeps the output
 # of passing tests in its log only).
 echo "== damaged input and stress counts"
-grep -h -E "mutated image files|hand-made damaged files|damaged forms|hangs: " \
+grep -h -E "mutated image files|hand-made damaged files|damaged forms|damaged settings|boundary-value image files|hangs: " \
   build/native/Testing/Temporary/LastTest.log build/windows/Testing/Temporary/LastTest.log || true
 
 echo "== all tests passed in $((SECONDS - start)) s"

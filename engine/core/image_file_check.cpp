@@ -12,6 +12,9 @@ std::uint32_t U32(const std::uint8_t* p) {
   return std::uint32_t{p[0]} | std::uint32_t{p[1]} << 8 | std::uint32_t{p[2]} << 16 | std::uint32_t{p[3]} << 24;
 }
 std::int32_t S32(const std::uint8_t* p) { return static_cast<std::int32_t>(U32(p)); }
+std::uint32_t BigEndian32(const std::uint8_t* p) {
+  return std::uint32_t{p[0]} << 24 | std::uint32_t{p[1]} << 16 | std::uint32_t{p[2]} << 8 | p[3];
+}
 
 bool DepthAllowed(std::uint32_t bits) {
   return bits == 1 || bits == 4 || bits == 8 || bits == 16 || bits == 24 || bits == 32;
@@ -86,6 +89,17 @@ bool ReadDib(const std::uint8_t* info, std::size_t available, bool icon, Dib& di
   return dib.headerAndTable <= available;
 }
 
+// A PNG image inside an icon. The platform decodes it whole before anything
+// can look at its size, so the size is read from its header chunk (IHDR,
+// which must come first) and held to the limit of every other picture.
+bool IsSoundPngImage(const std::uint8_t* image, std::uint64_t bytes) {
+  constexpr std::uint64_t kSignature = 8, kHeaderChunk = 4 + 4 + 13 + 4;  // length, type, fields, CRC
+  if (bytes < kSignature + kHeaderChunk) return false;
+  const std::uint8_t* chunk = image + kSignature;
+  if (BigEndian32(chunk) != 13 || std::memcmp(chunk + 4, "IHDR", 4) != 0) return false;
+  return SizeAllowed(BigEndian32(chunk + 8), BigEndian32(chunk + 12));
+}
+
 }  // namespace
 
 bool IsSoundBmpFile(const std::uint8_t* data, std::size_t size) {
@@ -108,7 +122,12 @@ bool IsSoundIcoFile(const std::uint8_t* data, std::size_t size) {
     const std::uint64_t bytes = U32(entry + 8), offset = U32(entry + 12);
     if (bytes < 8 || offset < 6 + 16ull * count || offset + bytes > size) return false;
     const std::uint8_t* image = data + offset;
-    if (std::memcmp(image, kPng, sizeof(kPng)) == 0) continue;  // decoded by the platform's PNG codec
+    // PNG is the one compressed form the platform decodes in an icon; any
+    // other image must be a plain device-independent bitmap.
+    if (std::memcmp(image, kPng, sizeof(kPng)) == 0) {
+      if (!IsSoundPngImage(image, bytes)) return false;
+      continue;
+    }
     Dib dib;
     if (!ReadDib(image, static_cast<std::size_t>(bytes), true, dib)) return false;
     if (dib.headerAndTable + dib.pixelBytes > bytes) return false;

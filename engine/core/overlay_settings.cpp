@@ -155,7 +155,7 @@ HResult SettingsAccess::PutOutputSizeType(std::uint32_t value) {
 
 HResult SettingsAccess::PutOutputDimension(std::int32_t OverlaySettings::*field,
                                            std::int32_t value) {
-  if (value < 0) return kInvalidArg;
+  if (value < 0 || value > kMaxFrameSide) return kInvalidArg;
   if (s_.*field == value) return kOk;
   s_.*field = value;
   host_.OutputSizeSettingsChanged();

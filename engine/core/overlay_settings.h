@@ -10,6 +10,12 @@
 
 namespace ovl {
 
+// The widest and the tallest frame the filter takes or makes, in pixels (the
+// inputs, and a custom OutputWidth / OutputHeight). Curved regions are built
+// up to the same extent (engine/gdi/region_builder.cpp), so every shape that
+// fits inside a frame is drawn exactly as GDI makes it.
+inline constexpr std::int32_t kMaxFrameSide = 1 << 19;
+
 class SettingsHost {
  public:
   virtual ~SettingsHost() = default;

@@ -42,6 +42,7 @@ HRESULT CVOvrLyFilter::CheckInputType(const CMediaType* type) {
   const BITMAPINFOHEADER& bih = vih->bmiHeader;
   if (bih.biWidth <= 0 || bih.biHeight == 0 || bih.biHeight == LONG_MIN || bih.biCompression != BI_RGB) return E_FAIL;
   if (ovl::RgbStride(bih.biWidth) * static_cast<ULONGLONG>(VideoRowCount(bih)) > kMaxFrameBytes) return E_FAIL;
+  if (bih.biWidth > ovl::kMaxFrameSide || VideoRowCount(bih) > ovl::kMaxFrameSide) return E_FAIL;
   return S_OK;
 }
 

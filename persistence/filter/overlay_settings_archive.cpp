@@ -142,15 +142,30 @@ Enum AsEnum(std::int32_t bits) {
   return value;
 }
 
+// A loaded "Order" value must name a layer type that no earlier position
+// holds, so that the four values read make a whole permutation.
+HRESULT CheckLoadedOrder(const StoredSettings& st, int position) {
+  const std::int32_t type = st.Layers[position].Order;
+  if (type < 0 || type >= kLayerCount) return E_INVALIDARG;
+  for (int earlier = 0; earlier < position; ++earlier) {
+    if (st.Layers[earlier].Order == type) return E_INVALIDARG;
+  }
+  return S_OK;
+}
+
 // The 64 layer values, the background colour and the image name, in their
 // order, written or read as the archive goes; stops at the first failure.
-HRESULT ExchangeValues(CRKArchive& ar, StoredSettings& st) {
+// `ordersRead` counts the "Order" values loaded and accepted.
+HRESULT ExchangeValues(CRKArchive& ar, StoredSettings& st, int* ordersRead = nullptr) {
   char key[48];
   for (int position = 0; position < kLayerCount; ++position) {
     for (const LayerValue& value : kLayerValues) {
       std::snprintf(key, sizeof key, value.key, position);
-      const HRESULT hr = ar.Exchange(ValueField(st.Layers[position], value), ValueSize(value), key, value.kind,
-                                     value.vt);
+      HRESULT hr = ar.Exchange(ValueField(st.Layers[position], value), ValueSize(value), key, value.kind, value.vt);
+      if (SUCCEEDED(hr) && ordersRead != nullptr && value.offset == offsetof(StoredLayer, Order)) {
+        hr = CheckLoadedOrder(st, position);
+        if (SUCCEEDED(hr)) ++*ordersRead;
+      }
       if (FAILED(hr)) return hr;
     }
   }
@@ -172,9 +187,16 @@ HRESULT Save(CRKArchive& ar, StoredSettings& st) {
   return ar.PutValue(&st.OutputHeight, 4, "OutputHeight", RK_VALUE_TYPED, VT_I4);
 }
 
-// Reads into `st` (which holds the defaults) up to the first failure.
+// Reads into `st` (which holds the defaults) up to the first failure. The
+// layer table must stay a permutation of the four types: the loaded order
+// takes effect only when all four "Order" values were read and accepted,
+// otherwise the default order stands (whatever else was read keeps its value).
 HRESULT ReadValues(CRKArchive& ar, StoredSettings& st) {
-  HRESULT hr = ExchangeValues(ar, st);
+  int ordersRead = 0;
+  HRESULT hr = ExchangeValues(ar, st, &ordersRead);
+  if (ordersRead < kLayerCount) {
+    for (int position = 0; position < kLayerCount; ++position) st.Layers[position].Order = position;
+  }
   if (FAILED(hr)) return hr;
   // Only layout 1 carries the output size; older stores end here.
   std::int32_t version = 1;
@@ -185,8 +207,9 @@ HRESULT ReadValues(CRKArchive& ar, StoredSettings& st) {
     std::int32_t size = 0;
     hr = ar.GetValue(&size, 4, key, RK_VALUE_TYPED, VT_I4);
     if (FAILED(hr)) return hr;
-    // The setters refuse negative sizes; a store must not bring one in.
-    if (size < 0) return E_INVALIDARG;
+    // The setters refuse negative sizes and sizes beyond the largest frame;
+    // a store must not bring one in.
+    if (size < 0 || size > kMaxFrameSide) return E_INVALIDARG;
     *field = size;
   }
   return S_OK;

@@ -34,8 +34,12 @@ inline constexpr ULONG kMaxOverlayFormBytes = kOverlayFormValues * 4 + kOverlayF
 // colour and the image name through `self`'s setters so that regions,
 // masks, the image and the background surface are rebuilt, and recomputes the output
 // size. A failed read ends the load with its code: the values read so far
-// stay, the others keep their defaults, nothing is re-applied.
-// Negative output sizes in a store are refused with E_INVALIDARG.
+// stay, the others keep their defaults, nothing is re-applied. The layer
+// order is the exception: an "Order" value outside 0..3 or naming a type an
+// earlier position holds fails with E_INVALIDARG, and the loaded order takes
+// effect only once all four are read, so the table is always a permutation.
+// Output sizes in a store that the setters would refuse (negative, or
+// beyond kMaxFrameSide) are refused with E_INVALIDARG.
 HRESULT SerializeOverlaySettings(CRKArchive& archive, OverlaySettings& settings, SettingsHost& host,
                                  IKMVVOvLy& self);
 

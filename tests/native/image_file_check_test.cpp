@@ -116,6 +116,42 @@ TEST(ImageFileCheck, DeclarationsBeyondTheFileAreRefused) {
   EXPECT_FALSE(SoundIco(ico));
 }
 
+// An icon whose image is a PNG: signature, then the header chunk (big-endian
+// length 13, "IHDR", width, height, five bytes, CRC) and a few more bytes.
+std::vector<std::uint8_t> PngIco(std::uint32_t width, std::uint32_t height, const char* firstChunk = "IHDR") {
+  std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n', 0, 0, 0, 13};
+  png.insert(png.end(), firstChunk, firstChunk + 4);
+  for (std::uint32_t v : {width, height}) {
+    for (int shift = 24; shift >= 0; shift -= 8) png.push_back(static_cast<std::uint8_t>(v >> shift));
+  }
+  png.resize(png.size() + 5 + 4 + 40, 0);
+  std::vector<std::uint8_t> f;
+  Put<std::uint16_t>(f, 0);
+  Put<std::uint16_t>(f, 1);
+  Put<std::uint16_t>(f, 1);
+  f.insert(f.end(), {0, 0, 0, 0});
+  Put<std::uint16_t>(f, 1);
+  Put<std::uint16_t>(f, 32);
+  Put<std::uint32_t>(f, static_cast<std::uint32_t>(png.size()));
+  Put<std::uint32_t>(f, 22);
+  f.insert(f.end(), png.begin(), png.end());
+  return f;
+}
+
+TEST(ImageFileCheck, PngIconImagesAreHeldToThePictureLimit) {
+  EXPECT_TRUE(SoundIco(PngIco(256, 256)));
+  EXPECT_TRUE(SoundIco(PngIco(9000, 9000)));  // 243 MB as 24-bit pixels
+  EXPECT_FALSE(SoundIco(PngIco(13400, 13400))) << "538 MB as 24-bit pixels";
+  for (std::uint32_t side : {0u, 0x10000u, 0x7FFFFFFFu, 0x80000000u, 0xFFFFFFFFu}) {
+    EXPECT_FALSE(SoundIco(PngIco(side, 16))) << side;
+    EXPECT_FALSE(SoundIco(PngIco(16, side))) << side;
+  }
+  EXPECT_FALSE(SoundIco(PngIco(16, 16, "IDAT"))) << "the header chunk must come first";
+  std::vector<std::uint8_t> cut = PngIco(16, 16);
+  Poke32(cut, 6 + 8, 8 + 12);  // the image ends inside its header chunk
+  EXPECT_FALSE(SoundIco(cut));
+}
+
 TEST(ImageFileCheck, RandomDamageIsJudgedWithoutReadingOutOfBounds) {
   const std::vector<std::vector<std::uint8_t>> seeds = {Bmp(13, 7, 8), Bmp(11, 6, 24), Bmp(5, 9, 32, 3),
                                                         Bmp(16, 16, 8, 1, 0, 40), Ico(16, 32), Ico(32, 8)};

@@ -193,6 +193,9 @@ TEST_F(SettingsTest, OutputSizeSettersRecomputeOnlyOnChangeAndTakeNoLock) {
   EXPECT_EQ(kOk, access.PutOutputHeight(480));
   EXPECT_EQ(kOk, access.PutOutputHeight(480));
   EXPECT_EQ(kInvalidArg, access.PutOutputHeight(-480));
+  // No frame side beyond the largest the filter accepts.
+  EXPECT_EQ(kInvalidArg, access.PutOutputWidth(kMaxFrameSide + 1));
+  EXPECT_EQ(kInvalidArg, access.PutOutputHeight(0x7FFFFFFF));
   EXPECT_EQ(3, host.sizeRecomputations);
   EXPECT_EQ(0, host.locks);
   std::int32_t w = 0, h = 0;

@@ -4,6 +4,7 @@
 #include <wincodec.h>
 
 #include "engine/core/pixel_image.h"
+#include "tools/ovlcompose/first_pin.h"
 
 namespace ovlcompose {
 namespace {
@@ -11,20 +12,6 @@ namespace {
 // interfaces but not these class identifiers).
 const CLSID kSampleGrabber = {0xC1F400A0, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
 const CLSID kNullRenderer = {0xC1F400A4, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60, 0x08, 0x03, 0x9E, 0x37}};
-
-IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted) {
-  IEnumPins* pins = nullptr;
-  if (FAILED(filter->EnumPins(&pins))) return nullptr;
-  IPin* pin = nullptr;
-  while (pins->Next(1, &pin, nullptr) == S_OK) {
-    PIN_DIRECTION direction;
-    if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == wanted) break;
-    pin->Release();
-    pin = nullptr;
-  }
-  pins->Release();
-  return pin;
-}
 
 }  // namespace
 
@@ -62,38 +49,32 @@ class FrameSink::Callback : public ISampleGrabberCB {
 
 FrameSink::FrameSink() = default;
 
-FrameSink::~FrameSink() {
-  if (callback_ != nullptr) callback_->Release();
-  if (grabber_ != nullptr) grabber_->Release();
-  if (renderer_ != nullptr) renderer_->Release();
-}
+FrameSink::~FrameSink() = default;
 
 HRESULT FrameSink::AddTo(IGraphBuilder* graph) {
-  HRESULT hr = CoCreateInstance(kSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&grabber_));
-  if (SUCCEEDED(hr)) hr = CoCreateInstance(kNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, reinterpret_cast<void**>(&renderer_));
-  if (SUCCEEDED(hr)) hr = graph->AddFilter(grabber_, L"Frame grabber");
-  if (SUCCEEDED(hr)) hr = graph->AddFilter(renderer_, L"Null renderer");
+  HRESULT hr = CoCreateInstance(kSampleGrabber, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, grabber_.PutVoid());
+  if (SUCCEEDED(hr)) hr = CoCreateInstance(kNullRenderer, nullptr, CLSCTX_INPROC_SERVER, IID_IBaseFilter, renderer_.PutVoid());
+  if (SUCCEEDED(hr)) hr = graph->AddFilter(grabber_.Get(), L"Frame grabber");
+  if (SUCCEEDED(hr)) hr = graph->AddFilter(renderer_.Get(), L"Null renderer");
   if (FAILED(hr)) return hr;
-  ISampleGrabber* control = nullptr;
-  hr = grabber_->QueryInterface(IID_ISampleGrabber, reinterpret_cast<void**>(&control));
+  ovl::ComPtr<ISampleGrabber> control;
+  hr = grabber_->QueryInterface(IID_ISampleGrabber, control.PutVoid());
   if (FAILED(hr)) return hr;
   AM_MEDIA_TYPE wanted{};
   wanted.majortype = MEDIATYPE_Video;
   wanted.subtype = MEDIASUBTYPE_RGB24;
   control->SetMediaType(&wanted);
   control->SetBufferSamples(FALSE);
-  callback_ = new Callback(this);
-  hr = control->SetCallback(callback_, 0);
-  control->Release();
-  return hr;
+  callback_ = ovl::ComPtr<Callback>(new Callback(this));
+  return control->SetCallback(callback_.Get(), 0);
 }
 
 HRESULT FrameSink::Connect(IGraphBuilder* graph, IPin* output, const std::wstring& aviPath, int snapshotFrame) {
-  IPin* in = FirstPin(grabber_, PINDIR_INPUT);
-  IPin* out = FirstPin(grabber_, PINDIR_OUTPUT);
-  IPin* render = FirstPin(renderer_, PINDIR_INPUT);
-  HRESULT hr = in && out && render ? graph->ConnectDirect(output, in, nullptr) : E_FAIL;
-  if (SUCCEEDED(hr)) hr = graph->ConnectDirect(out, render, nullptr);
+  const ovl::ComPtr<IPin> in = FirstPin(grabber_.Get(), PINDIR_INPUT);
+  const ovl::ComPtr<IPin> out = FirstPin(grabber_.Get(), PINDIR_OUTPUT);
+  const ovl::ComPtr<IPin> render = FirstPin(renderer_.Get(), PINDIR_INPUT);
+  HRESULT hr = in && out && render ? graph->ConnectDirect(output, in.Get(), nullptr) : E_FAIL;
+  if (SUCCEEDED(hr)) hr = graph->ConnectDirect(out.Get(), render.Get(), nullptr);
   AM_MEDIA_TYPE mt{};
   if (SUCCEEDED(hr)) hr = in->ConnectionMediaType(&mt);
   if (SUCCEEDED(hr)) {
@@ -108,9 +89,6 @@ HRESULT FrameSink::Connect(IGraphBuilder* graph, IPin* output, const std::wstrin
     if (!avi_.Open(ansi, width_, height_, duration)) hr = HRESULT_FROM_WIN32(ERROR_CANNOT_MAKE);
   }
   snapshotFrame_ = snapshotFrame;
-  for (IPin* p : {in, out, render}) {
-    if (p != nullptr) p->Release();
-  }
   return hr;
 }
 
@@ -132,17 +110,17 @@ std::vector<unsigned char> FrameSink::Snapshot() {
 }
 
 HRESULT WritePngSnapshot(const std::wstring& path, long width, long height, const std::vector<unsigned char>& pixels) {
-  IWICImagingFactory* factory = nullptr;
+  ovl::ComPtr<IWICImagingFactory> factory;
   HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                reinterpret_cast<void**>(&factory));
-  IWICStream* stream = nullptr;
-  IWICBitmapEncoder* encoder = nullptr;
-  IWICBitmapFrameEncode* frame = nullptr;
-  if (SUCCEEDED(hr)) hr = factory->CreateStream(&stream);
+                                factory.PutVoid());
+  ovl::ComPtr<IWICStream> stream;
+  ovl::ComPtr<IWICBitmapEncoder> encoder;
+  ovl::ComPtr<IWICBitmapFrameEncode> frame;
+  if (SUCCEEDED(hr)) hr = factory->CreateStream(stream.Put());
   if (SUCCEEDED(hr)) hr = stream->InitializeFromFilename(path.c_str(), GENERIC_WRITE);
-  if (SUCCEEDED(hr)) hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
-  if (SUCCEEDED(hr)) hr = encoder->Initialize(stream, WICBitmapEncoderNoCache);
-  if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(&frame, nullptr);
+  if (SUCCEEDED(hr)) hr = factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, encoder.Put());
+  if (SUCCEEDED(hr)) hr = encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache);
+  if (SUCCEEDED(hr)) hr = encoder->CreateNewFrame(frame.Put(), nullptr);
   if (SUCCEEDED(hr)) hr = frame->Initialize(nullptr);
   if (SUCCEEDED(hr)) hr = frame->SetSize(static_cast<UINT>(width), static_cast<UINT>(height));
   WICPixelFormatGUID format = GUID_WICPixelFormat24bppBGR;
@@ -156,10 +134,6 @@ HRESULT WritePngSnapshot(const std::wstring& path, long width, long height, cons
   }
   if (SUCCEEDED(hr)) hr = frame->Commit();
   if (SUCCEEDED(hr)) hr = encoder->Commit();
-  if (frame) frame->Release();
-  if (encoder) encoder->Release();
-  if (stream) stream->Release();
-  if (factory) factory->Release();
   return hr;
 }
 

@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "persistence/core/com_ptr.h"
 #include "tools/avi_writer.h"
 
 namespace ovlcompose {
@@ -39,9 +40,9 @@ class FrameSink {
   class Callback;
   void OnFrame(const unsigned char* pixels, long length);
 
-  IBaseFilter* grabber_ = nullptr;
-  IBaseFilter* renderer_ = nullptr;
-  Callback* callback_ = nullptr;
+  ovl::ComPtr<IBaseFilter> grabber_;
+  ovl::ComPtr<IBaseFilter> renderer_;
+  ovl::ComPtr<Callback> callback_;
   ovl::tools::AviWriter avi_;
   long width_ = 0, height_ = 0, frameBytes_ = 0;
   int snapshotFrame_ = 0;

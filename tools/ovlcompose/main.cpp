@@ -9,8 +9,10 @@
 #include <string>
 
 #include "KMVVOvLy.h"
+#include "persistence/core/com_ptr.h"
 #include "server/filter_identity.h"
 #include "tools/ovlcompose/edit_settings.h"
+#include "tools/ovlcompose/first_pin.h"
 #include "tools/ovlcompose/frame_sink.h"
 #include "tools/ovlcompose/input_source.h"
 #include "tools/ovlcompose/options.h"
@@ -59,13 +61,12 @@ void MakeParentDirectories(const std::wstring& file) {
 // Imports or exports the filter's settings through IKMMCommon with the file's full path.
 HRESULT WithSettingsFile(IBaseFilter* filter, const std::wstring& path,
                          HRESULT (STDMETHODCALLTYPE IKMMCommon::*call)(BSTR)) {
-  IKMMCommon* common = nullptr;
-  HRESULT hr = filter->QueryInterface(IID_IKMMCommon, reinterpret_cast<void**>(&common));
+  ovl::ComPtr<IKMMCommon> common;
+  HRESULT hr = filter->QueryInterface(IID_IKMMCommon, common.PutVoid());
   if (FAILED(hr)) return hr;
   BSTR file = SysAllocString(FullPath(path).c_str());
-  hr = (common->*call)(file);
+  hr = (common.Get()->*call)(file);
   SysFreeString(file);
-  common->Release();
   return hr;
 }
 
@@ -78,27 +79,11 @@ HRESULT CreateOverlayFilter(IBaseFilter** filter, HMODULE* module) {
   if (*module == nullptr) return hr;
   using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
   auto get = reinterpret_cast<GetClassObject>(reinterpret_cast<void*>(GetProcAddress(*module, "DllGetClassObject")));
-  IClassFactory* factory = nullptr;
-  if (get == nullptr || FAILED(hr = get(ovl::identity::kClsidOverlayFilter, IID_IClassFactory, reinterpret_cast<void**>(&factory)))) {
+  ovl::ComPtr<IClassFactory> factory;
+  if (get == nullptr || FAILED(hr = get(ovl::identity::kClsidOverlayFilter, IID_IClassFactory, factory.PutVoid()))) {
     return hr;
   }
-  hr = factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter));
-  factory->Release();
-  return hr;
-}
-
-IPin* FirstPin(IBaseFilter* filter, PIN_DIRECTION wanted, int skip = 0) {
-  IEnumPins* pins = nullptr;
-  if (FAILED(filter->EnumPins(&pins))) return nullptr;
-  IPin* pin = nullptr;
-  while (pins->Next(1, &pin, nullptr) == S_OK) {
-    PIN_DIRECTION direction;
-    if (SUCCEEDED(pin->QueryDirection(&direction)) && direction == wanted && skip-- == 0) break;
-    pin->Release();
-    pin = nullptr;
-  }
-  pins->Release();
-  return pin;
+  return factory->CreateInstance(nullptr, IID_IBaseFilter, reinterpret_cast<void**>(filter));
 }
 
 struct Inputs {
@@ -152,17 +137,15 @@ int Compose(const Options& o) {
   }
   if (!o.settings.empty() && !FileExists(o.settings)) return Fail("cannot open the settings file '" + Narrow(o.settings) + "': no such file");
 
-  IGraphBuilder* graph = nullptr;
-  HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, reinterpret_cast<void**>(&graph));
+  ovl::ComPtr<IGraphBuilder> graph;
+  HRESULT hr = CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER, IID_IGraphBuilder, graph.PutVoid());
   if (FAILED(hr)) return Fail("cannot create a DirectShow filter graph", hr);
-  IMediaFilter* clock = nullptr;
-  if (SUCCEEDED(graph->QueryInterface(IID_IMediaFilter, reinterpret_cast<void**>(&clock)))) {
+  if (auto clock = graph.As<IMediaFilter>(IID_IMediaFilter)) {
     clock->SetSyncSource(nullptr);  // no clock: compose as fast as the machine allows
-    clock->Release();
   }
   HMODULE module = nullptr;
-  IBaseFilter* filter = nullptr;
-  IKMVVOvLy* overlay = nullptr;
+  ovl::ComPtr<IBaseFilter> filter;
+  ovl::ComPtr<IKMVVOvLy> overlay;
   FrameSink sink;
   int status = 0;
   auto check = [&](HRESULT result, const std::string& what) {
@@ -171,11 +154,11 @@ int Compose(const Options& o) {
     return false;
   };
   do {
-    if (!check(CreateOverlayFilter(&filter, &module), "cannot create the overlay filter: register KMVVOvLy2x.dll (regsvr32) or put it next to ovlcompose.exe")) break;
-    if (!check(graph->AddFilter(filter, L"TERN Video Overlay Filter (2.0)"), "cannot add the overlay filter to the graph")) break;
-    if (!check(filter->QueryInterface(IID_IKMVVOvLy, reinterpret_cast<void**>(&overlay)), "the filter offers no IKMVVOvLy")) break;
+    if (!check(CreateOverlayFilter(filter.Put(), &module), "cannot create the overlay filter: register KMVVOvLy2x.dll (regsvr32) or put it next to ovlcompose.exe")) break;
+    if (!check(graph->AddFilter(filter.Get(), L"TERN Video Overlay Filter (2.0)"), "cannot add the overlay filter to the graph")) break;
+    if (!check(filter->QueryInterface(IID_IKMVVOvLy, overlay.PutVoid()), "the filter offers no IKMVVOvLy")) break;
     if (!o.settings.empty()) {
-      hr = WithSettingsFile(filter, o.settings, &IKMMCommon::ImportSettings);
+      hr = WithSettingsFile(filter.Get(), o.settings, &IKMMCommon::ImportSettings);
       if (!check(hr, "cannot apply the settings file '" + Narrow(o.settings) + "'")) break;
     }
     if (o.width > 0) {
@@ -184,17 +167,15 @@ int Compose(const Options& o) {
       overlay->put_OutputHeight(o.height);
     }
     std::string inputError;
-    IPin* in0 = FirstPin(filter, PINDIR_INPUT, 0);
-    hr = ConnectVideoFile(graph, inputs.main, "main video", in0, inputError);
-    in0->Release();
+    hr = ConnectVideoFile(graph.Get(), inputs.main, "main video", FirstPin(filter.Get(), PINDIR_INPUT, 0).Get(),
+                          inputError);
     if (FAILED(hr)) {
       status = Fail(inputError);
       break;
     }
     if (!inputs.second.empty()) {
-      IPin* in1 = FirstPin(filter, PINDIR_INPUT, 1);
-      hr = in1 ? ConnectVideoFile(graph, inputs.second, "second video", in1, inputError) : E_FAIL;
-      if (in1) in1->Release();
+      const ovl::ComPtr<IPin> in1 = FirstPin(filter.Get(), PINDIR_INPUT, 1);
+      hr = in1 ? ConnectVideoFile(graph.Get(), inputs.second, "second video", in1.Get(), inputError) : E_FAIL;
       if (FAILED(hr)) {
         status = Fail(in1 ? inputError : "the filter offers no second input");
         break;
@@ -239,19 +220,17 @@ int Compose(const Options& o) {
     if (status != 0) break;
 
     if (!o.exportSettings.empty()) {
-      hr = WithSettingsFile(filter, o.exportSettings, &IKMMCommon::ExportSettings);
+      hr = WithSettingsFile(filter.Get(), o.exportSettings, &IKMMCommon::ExportSettings);
       if (!check(hr, "cannot write the settings to '" + Narrow(o.exportSettings) + "'")) break;
     }
-    if (!check(sink.AddTo(graph), "cannot create the Sample Grabber and Null Renderer")) break;
-    IPin* out = FirstPin(filter, PINDIR_OUTPUT);
+    if (!check(sink.AddTo(graph.Get()), "cannot create the Sample Grabber and Null Renderer")) break;
+    const ovl::ComPtr<IPin> out = FirstPin(filter.Get(), PINDIR_OUTPUT);
     MakeParentDirectories(o.out);
-    hr = out ? sink.Connect(graph, out, FullPath(o.out), o.pngFrame) : E_FAIL;
-    if (out) out->Release();
+    hr = out ? sink.Connect(graph.Get(), out.Get(), FullPath(o.out), o.pngFrame) : E_FAIL;
     if (!check(hr, "cannot connect the filter's output or create '" + Narrow(o.out) + "'")) break;
 
-    IMediaSeeking* seeking = nullptr;
     LONGLONG duration = 0;
-    if (SUCCEEDED(graph->QueryInterface(IID_IMediaSeeking, reinterpret_cast<void**>(&seeking)))) {
+    if (const auto seeking = graph.As<IMediaSeeking>(IID_IMediaSeeking)) {
       seeking->GetDuration(&duration);
       if (o.start >= 0 || o.stop >= 0) {
         LONGLONG start = static_cast<LONGLONG>((o.start >= 0 ? o.start : 0) * 1e7);
@@ -259,20 +238,16 @@ int Compose(const Options& o) {
         hr = seeking->SetPositions(&start, AM_SEEKING_AbsolutePositioning, o.stop >= 0 ? &stop : nullptr,
                                    o.stop >= 0 ? AM_SEEKING_AbsolutePositioning : AM_SEEKING_NoPositioning);
         if (FAILED(hr)) {
-          seeking->Release();
           check(hr, "cannot move the inputs to the requested start and stop positions");
           break;
         }
         duration = (o.stop >= 0 ? stop : duration) - start;
       }
-      seeking->Release();
     }
     const long expected = duration > 0 ? static_cast<long>((duration + kPatternFrameDuration - 1) / kPatternFrameDuration) : 0;
 
-    IMediaControl* control = nullptr;
-    IMediaEvent* events = nullptr;
-    graph->QueryInterface(IID_IMediaControl, reinterpret_cast<void**>(&control));
-    graph->QueryInterface(IID_IMediaEvent, reinterpret_cast<void**>(&events));
+    const auto control = graph.As<IMediaControl>(IID_IMediaControl);
+    const auto events = graph.As<IMediaEvent>(IID_IMediaEvent);
     hr = control ? control->Run() : E_NOINTERFACE;
     if (check(hr, "the graph does not run")) {
       long code = 0;
@@ -284,13 +259,12 @@ int Compose(const Options& o) {
       if (!o.quiet) std::printf("\rcomposing: %ld frames done          \n", sink.Frames());
       if (hr != S_OK || code != EC_COMPLETE) check(FAILED(hr) ? hr : E_FAIL, "the graph stopped before the end of the inputs");
     }
-    if (control) control->Release();
-    if (events) events->Release();
   } while (false);
 
-  if (overlay) overlay->Release();
-  if (filter) filter->Release();
-  graph->Release();
+  // The graph goes before the files are written.
+  overlay.Reset();
+  filter.Reset();
+  graph.Reset();
   if (status != 0) return status;
   if (!sink.Finish()) return Fail("cannot write '" + Narrow(o.out) + "'");
   if (sink.Frames() == 0) return Fail("no frame was composed");

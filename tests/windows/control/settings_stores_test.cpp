@@ -18,103 +18,13 @@
 #include <vector>
 
 #include "persistence/filter/overlay_settings_archive.h"
-#include "persistence/stores/rk_persistence.h"
-#include "tests/windows/control/control_support.h"
+#include "tests/windows/control/store_fixture.h"
 
 namespace ovl::testing {
 namespace {
 
-constexpr char kSection[] = "TERN Video Overlay Filter (2.0)";
-
-enum class Store { Stream, Memory, Registry, Xml, Ini };
-const Store kStores[] = {Store::Stream, Store::Memory, Store::Registry, Store::Xml, Store::Ini};
-const char* const kStoreNames[] = {"stream", "memory", "registry", "xml", "ini"};
-
-std::uint32_t U32(const std::vector<BYTE>& b, size_t at) {
-  return b[at] | b[at + 1] << 8 | b[at + 2] << 16 | static_cast<std::uint32_t>(b[at + 3]) << 24;
-}
-void PutU32(std::vector<BYTE>& b, std::uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<BYTE>(v >> (8 * i)));
-}
-
-std::vector<BYTE> SaveStream(const Filter& from) {
-  ovl::ComPtr<IStream> stream;
-  EXPECT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()));
-  EXPECT_EQ(S_OK, from.P()->Save(stream.Get(), TRUE));
-  STATSTG stat{};
-  stream->Stat(&stat, STATFLAG_NONAME);
-  std::vector<BYTE> bytes(static_cast<size_t>(stat.cbSize.QuadPart));
-  LARGE_INTEGER zero{};
-  stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-  stream->Read(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
-  return bytes;
-}
-
-HRESULT LoadStream(const Filter& to, const std::vector<BYTE>& bytes) {
-  ovl::ComPtr<IStream> stream;
-  EXPECT_EQ(S_OK, CreateStreamOnHGlobal(nullptr, TRUE, stream.Put()));
-  if (!bytes.empty()) stream->Write(bytes.data(), static_cast<ULONG>(bytes.size()), nullptr);
-  LARGE_INTEGER zero{};
-  stream->Seek(zero, STREAM_SEEK_SET, nullptr);
-  return to.P()->Load(stream.Get());
-}
-
-// A block that ends where a no-access page begins.
-struct GuardedBlock {
-  explicit GuardedBlock(size_t capacity) {
-    SYSTEM_INFO info;
-    GetSystemInfo(&info);
-    span = (capacity + info.dwPageSize - 1) / info.dwPageSize * info.dwPageSize;
-    base = static_cast<BYTE*>(VirtualAlloc(nullptr, span + info.dwPageSize, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE));
-    DWORD old = 0;
-    VirtualProtect(base + span, info.dwPageSize, PAGE_NOACCESS, &old);
-  }
-  ~GuardedBlock() { VirtualFree(base, 0, MEM_RELEASE); }
-  // The bytes placed so that the no-access page follows their last one.
-  BYTE* Place(const std::vector<BYTE>& bytes) {
-    return static_cast<BYTE*>(std::memcpy(base + span - bytes.size(), bytes.data(), bytes.size()));
-  }
-  size_t span;
-  BYTE* base;
-};
-
-class SettingsStores : public ControlTest {
+class SettingsStores : public StoreFixture {
  protected:
-  std::wstring FileW(Store store) const { return dir.Path(store == Store::Xml ? L"settings.xml" : L"settings.ini"); }
-  std::string File(Store store) const {
-    const std::wstring wide = FileW(store);
-    return std::string(wide.begin(), wide.end());
-  }
-  std::string ReadText(Store store) const {
-    std::ifstream file(std::filesystem::path(FileW(store)), std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(file), {});
-  }
-  HRESULT SaveTo(const Filter& from, Store store) {
-    LONG size = 0;
-    switch (store) {
-      case Store::Stream: m_blob = SaveStream(from); return S_OK;
-      case Store::Memory:
-        EXPECT_EQ(S_OK, from.C()->WriteToMemory(nullptr, &size));
-        m_blob.assign(size, 0);
-        return from.C()->WriteToMemory(m_blob.data(), &size);
-      case Store::Registry: return from.C()->CommitSettings();
-      case Store::Xml: return Transfer(from, &IKMMCommon::ExportSettings, FileW(store));
-      default: return CRKPersistenceImpl().SaveToIniFile(File(store).c_str(), kSection, from.object);
-    }
-  }
-  HRESULT LoadFrom(const Filter& to, Store store) {
-    if (store == Store::Stream) return LoadStream(to, m_blob);
-    if (store == Store::Memory) return to.C()->LoadFromMemory(m_blob.data());
-    if (store == Store::Registry) return to.C()->LoadSettings();
-    return Transfer(to, &IKMMCommon::ImportSettings, FileW(store));
-  }
-  // ExportSettings or ImportSettings with a file name (none when empty).
-  static HRESULT Transfer(const Filter& f, HRESULT (STDMETHODCALLTYPE IKMMCommon::*call)(BSTR), const std::wstring& file) {
-    BSTR name = file.empty() ? nullptr : SysAllocString(file.c_str());
-    const HRESULT hr = (f.C()->*call)(name);
-    SysFreeString(name);
-    return hr;
-  }
   // Some stored values changed from the defaults (no pictures, no regions:
   // a reset leaves those in force, and the checks compare with defaults).
   static void Disturb(const Filter& f) {
@@ -124,11 +34,6 @@ class SettingsStores : public ControlTest {
     f.O()->put_OutputWidth(100);
     f.O()->put_BkLayerColor(0x0000FF);
   }
-  void WriteIniValue(const char* key, const char* value) {
-    WritePrivateProfileStringA(kSection, key, value, File(Store::Ini).c_str());
-  }
-
-  std::vector<BYTE> m_blob;
 };
 
 TEST_F(SettingsStores, StreamFormHasTheFixedLayout) {
@@ -160,7 +65,7 @@ TEST_F(SettingsStores, EveryStoreRestoresEverySettingAndTheLayerOrder) {
   SetDistinctSettings(source.O());
   const SettingsView saved = Capture(source);
   for (Store store : kStores) {
-    SCOPED_TRACE(kStoreNames[static_cast<int>(store)]);
+    SCOPED_TRACE(StoreName(store));
     ASSERT_EQ(S_OK, SaveTo(source, store));
     Filter target;
     Disturb(target);
@@ -252,7 +157,7 @@ TEST_F(SettingsStores, NamesThatCannotFitTheirFieldAreRefusedInEveryStore) {
     return out;
   };
   for (Store store : kStores) {
-    SCOPED_TRACE(kStoreNames[static_cast<int>(store)]);
+    SCOPED_TRACE(StoreName(store));
     ASSERT_EQ(S_OK, SaveTo(source, store));
     Filter target;
     ASSERT_EQ(S_OK, LoadFrom(target, store));
@@ -284,6 +189,73 @@ TEST_F(SettingsStores, NamesThatCannotFitTheirFieldAreRefusedInEveryStore) {
     // the form there, and the load still reports the refused name.
     m_blob = withName(m_blob, at, std::string(600, 'w'));
     EXPECT_EQ(RK_E_INSUFFICIENT_BUFFER, LoadFrom(refused, store));
+  }
+}
+
+// Whatever a load brings, every layer type stays at exactly one position:
+// each answers its properties and LayerOrder, and the positions are 0 to 3.
+void ExpectWholeLayerTable(const Filter& f, const std::vector<LONG>& expectedOrder) {
+  std::vector<LONG> order(4, -1);
+  for (int t = 0; t < 4; ++t) {
+    EXPECT_EQ(S_OK, f.O()->get_LayerOrder(Layer(t), &order[t])) << t;
+    for (const Property& p : kProperties) {
+      LONG value = 0;
+      EXPECT_EQ(S_OK, p.get(f.O(), Layer(t), &value)) << t;
+    }
+  }
+  EXPECT_EQ(expectedOrder, order);
+}
+
+// The table is a permutation on every path: a load that fails after some
+// "Order" values keeps the default order, unless all four were read; values
+// out of range or repeated fail the load with E_INVALIDARG and change nothing
+// of the order.
+TEST_F(SettingsStores, TheLayerTableStaysAPermutationWhateverTheStoreHolds) {
+  const std::vector<LONG> defaultOrder = {0, 1, 2, 3};
+  Filter source;  // positions 0..3 hold image, video 2, background, video 1
+  for (auto [type, position] : {std::pair{::LAYERTYPE_OVERLAYIMAGE, 0}, {::LAYERTYPE_VIDEO2, 1}, {::LAYERTYPE_BACKGROUND, 2}}) {
+    ASSERT_EQ(S_OK, source.O()->put_LayerOrder(type, position));
+  }
+  const std::vector<LONG> savedOrder = {2, 3, 1, 0};
+  const std::string tooLong(300, 'n');
+  struct Damage {
+    std::vector<std::pair<const char*, const char*>> values;
+    HRESULT expected;
+    const std::vector<LONG>* order;
+  };
+  const Damage damages[] = {
+      // The load fails after "Order0", "Order1", "Order2" or "Order3" (at the
+      // mask name of that position, in every store alike).
+      {{{"MaskImageFileName0", tooLong.c_str()}}, RK_E_INSUFFICIENT_BUFFER, &defaultOrder},
+      {{{"MaskImageFileName1", tooLong.c_str()}}, RK_E_INSUFFICIENT_BUFFER, &defaultOrder},
+      {{{"MaskImageFileName2", tooLong.c_str()}}, RK_E_INSUFFICIENT_BUFFER, &defaultOrder},
+      {{{"MaskImageFileName3", tooLong.c_str()}}, RK_E_INSUFFICIENT_BUFFER, &savedOrder},
+      {{{"Order1", "-1"}}, E_INVALIDARG, &defaultOrder},
+      {{{"Order3", "4"}}, E_INVALIDARG, &defaultOrder},
+      {{{"Order0", "9"}}, E_INVALIDARG, &defaultOrder},
+      {{{"Order2", "-2147483648"}}, E_INVALIDARG, &defaultOrder},
+      {{{"Order2", "2147483647"}}, E_INVALIDARG, &defaultOrder},
+      {{{"Order2", "2"}}, E_INVALIDARG, &defaultOrder},  // video 2 twice, video 1 nowhere
+      {{{"Order0", "0"}, {"Order1", "-1"}, {"Order2", "3"}, {"Order3", "9"}}, E_INVALIDARG, &defaultOrder},
+      {{{"Order0", "1"}, {"Order1", "1"}, {"Order2", "1"}, {"Order3", "1"}}, E_INVALIDARG, &defaultOrder},
+      {{{"Order0", "3"}, {"Order1", "2"}, {"Order2", "1"}, {"Order3", "0"}}, S_OK, nullptr},  // another whole order
+  };
+  const std::vector<LONG> reversed = {3, 2, 1, 0};
+  for (Store store : kStores) {
+    for (const Damage& d : damages) {
+      SCOPED_TRACE(::testing::Message() << StoreName(store) << " " << d.values[0].first << "=" << std::string(d.values[0].second).substr(0, 12));
+      ASSERT_EQ(S_OK, SaveTo(source, store));
+      for (const auto& [key, value] : d.values) EditStored(store, key, value);
+      Filter target;
+      ASSERT_EQ(S_OK, target.O()->put_LayerOrder(::LAYERTYPE_VIDEO1, 3));  // the load starts from a reset
+      EXPECT_EQ(d.expected, LoadFrom(target, store));
+      ExpectWholeLayerTable(target, d.order != nullptr ? *d.order : reversed);
+      if (store == Store::Registry) {  // a filter made now starts from that store
+        Filter created;
+        ExpectWholeLayerTable(created, d.order != nullptr ? *d.order : reversed);
+      }
+      RegDeleteTreeA(HKEY_CURRENT_USER, ovl::identity::kSettingsKeyA);
+    }
   }
 }
 
@@ -335,7 +307,8 @@ TEST_F(SettingsStores, DamagedFormsGiveAResultAndNeverCrash) {
   const std::vector<BYTE> form(stream.begin() + 24, stream.end());
   std::vector<std::vector<BYTE>> damaged;
   for (size_t cut = 0; cut < form.size(); cut += 3) damaged.emplace_back(form.begin(), form.begin() + cut);
-  std::mt19937 random(20240611);
+  constexpr unsigned kSeed = 20240611;
+  std::mt19937 random(kSeed);
   for (int i = 0; i < 400; ++i) {
     damaged.push_back(form);
     for (int flips = 1 + i % 3; flips > 0; --flips) damaged.back()[random() % form.size()] ^= static_cast<BYTE>(1u << (random() % 8));
@@ -370,8 +343,8 @@ TEST_F(SettingsStores, DamagedFormsGiveAResultAndNeverCrash) {
       SysFreeString(name);
     }
   }
-  std::printf("[ damaged ] %d damaged forms, %d loads, %d succeeded, %d refused\n", static_cast<int>(damaged.size()),
-              loads, succeeded, loads - succeeded);
+  std::printf("[ damaged ] seed %u, %d damaged forms, %d loads, %d succeeded, %d refused\n", kSeed,
+              static_cast<int>(damaged.size()), loads, succeeded, loads - succeeded);
   EXPECT_GE(damaged.size(), 400u);
 }
 

@@ -7,10 +7,13 @@
 
 #include <cstdio>
 #include <cstring>
+#include <string>
 #include <random>
 
+#include "engine/core/image_file_check.h"
 #include "engine/gdi/picture_install.h"
 #include "tests/windows/support/bmp_files.h"
+#include "tests/windows/support/case_processes.h"
 
 namespace ovl {
 namespace {
@@ -18,6 +21,7 @@ namespace {
 using testing::BmpSpec;
 using testing::MakeBmp;
 using testing::MakeIco;
+using testing::MakePngIco;
 
 std::uint32_t Pattern(std::int32_t x, std::int32_t y) { return static_cast<std::uint32_t>(x * 40 + y * 9); }
 
@@ -65,7 +69,7 @@ class HostileFiles : public ::testing::Test {
 
   // Loads `bytes` as overlay image and as mask; checks the results and,
   // after a failure, that the good pictures are still installed.
-  void Load(const std::vector<std::uint8_t>& bytes, const std::wstring& name) {
+  HResult Load(const std::vector<std::uint8_t>& bytes, const std::wstring& name) {
     const std::wstring path = dir.Write(name, bytes);
     const HResult image = gdi::PutOverlayImageFileName(settings, path.c_str());
     const HResult mask = gdi::PutMaskImageFileName(settings, LAYERTYPE_VIDEO1, path.c_str());
@@ -94,6 +98,7 @@ class HostileFiles : public ::testing::Test {
       goodMask = layer.Mask.Buffer;
     }
     DeleteFileW(path.c_str());
+    return image;
   }
 
   testing::TempDir dir;
@@ -188,10 +193,28 @@ TEST_F(HostileFiles, HandMadeDamage) {
   std::printf("hand-made damaged files: %zu, loads accepted %d, refused %d\n", cases.size(), loaded, refused);
 }
 
+// An icon image may be a PNG, which the platform decodes whole: a small
+// file declaring a picture over the limit is refused before that, like any
+// other oversized picture, while the same kind of file of a sane size loads.
+TEST_F(HostileFiles, PngIconImagesOverTheLimitAreRefusedBeforeDecoding) {
+  ASSERT_EQ(kOk, gdi::PutOverlayImageFileName(settings, dir.Write(L"small-png.ico", MakePngIco(300, 200)).c_str()));
+  EXPECT_EQ(300, settings.OverlayImage.Width);
+  EXPECT_EQ(200, settings.OverlayImage.Height);
+  const std::vector<std::uint8_t> before = settings.OverlayImage.Buffer;
+  const std::vector<std::uint8_t> bomb = MakePngIco(13400, 13400);  // 538 MB as 24-bit pixels
+  EXPECT_LT(bomb.size(), 200u << 10);
+  EXPECT_EQ(kInvalidArg, gdi::PutOverlayImageFileName(settings, dir.Write(L"bomb.ico", bomb).c_str()));
+  std::vector<std::uint8_t> wide = MakePngIco(300, 200);
+  testing::DeclarePngIcoSize(wide, 0x7FFFFFFF, 1);
+  EXPECT_EQ(kInvalidArg, gdi::PutOverlayImageFileName(settings, dir.Write(L"wide.ico", wide).c_str()));
+  EXPECT_EQ(before, settings.OverlayImage.Buffer);
+}
+
 TEST_F(HostileFiles, MutatedFilesNeverCrashAndNeverCorruptThePreviousPicture) {
   const std::vector<std::vector<std::uint8_t>> seeds = {EightBit(), TrueColour(24), TrueColour(32), TrueColour(16),
                                                         MakeIco(16, false, Pattern), MakeIco(32, false, Pattern)};
-  std::mt19937 rng(20261206);
+  constexpr unsigned kSeed = 20261206;
+  std::mt19937 rng(kSeed);
   int files = 0;
   for (int round = 0; round < 60; ++round) {
     for (std::size_t s = 0; s < seeds.size(); ++s) {
@@ -212,9 +235,110 @@ TEST_F(HostileFiles, MutatedFilesNeverCrashAndNeverCorruptThePreviousPicture) {
       ++files;
     }
   }
-  std::printf("mutated image files: %d, each loaded as overlay and as mask: %d loads accepted, %d refused, 0 crashes\n",
-              files, loaded, refused);
+  std::printf("mutated image files: seed %u, %d files, each loaded as overlay and as mask: %d loads accepted, %d refused, "
+              "0 crashes\n", kSeed, files, loaded, refused);
   EXPECT_EQ(360, files);
+}
+
+// A numeric header field of a seed file: where, how wide, byte order.
+struct HeaderField {
+  const char* name;
+  std::size_t offset;
+  int bytes;
+  bool bigEndian = false;
+};
+
+struct FieldCase {
+  int seed;
+  std::vector<HeaderField> fields;  // one field, or a width and height together
+  long long value;
+};
+
+// Every numeric header field of a BMP, an icon and a PNG icon set to each
+// boundary value (as many low bytes as the field holds; the PNG header's
+// checksum made right again, so the decoder reads it), and the width and
+// height together. Each load gives a code of the loading table, keeps the
+// previous picture when it fails and gives a whole picture when it
+// succeeds; a file declaring a picture over the limit is refused with
+// E_INVALIDARG. The cases run in child processes, so a crash, a hang or a
+// damaged heap is caught and named.
+TEST_F(HostileFiles, BoundaryValuesInEveryHeaderField) {
+  constexpr std::size_t kPng = 22;  // the PNG image follows the icon directory
+  // The last PNG's rows are zeros enough for 16384 x 16384 pixels: a size
+  // declared over the limit would really be decoded if it were let through.
+  const std::vector<std::vector<std::uint8_t>> seeds = {EightBit(), TrueColour(24), MakeIco(16, false, Pattern),
+                                                        MakePngIco(64, 48), MakePngIco(64, 48, 2049ull * 16384)};
+  const std::vector<std::vector<HeaderField>> fields = {
+      {{"bfSize", 2, 4}, {"bfReserved", 6, 4}, {"bfOffBits", 10, 4}, {"biSize", 14, 4}, {"biWidth", 18, 4},
+       {"biHeight", 22, 4}, {"biPlanes", 26, 2}, {"biBitCount", 28, 2}, {"biCompression", 30, 4},
+       {"biSizeImage", 34, 4}, {"biXPelsPerMeter", 38, 4}, {"biClrUsed", 46, 4}, {"biClrImportant", 50, 4}},
+      {},
+      {{"idReserved", 0, 2}, {"idType", 2, 2}, {"idCount", 4, 2}, {"bWidth", 6, 1}, {"bHeight", 7, 1},
+       {"bColorCount", 8, 1}, {"wPlanes", 10, 2}, {"wBitCount", 12, 2}, {"dwBytesInRes", 14, 4},
+       {"dwImageOffset", 18, 4}, {"biSize", 22, 4}, {"biWidth", 26, 4}, {"biHeight", 30, 4}, {"biPlanes", 34, 2},
+       {"biBitCount", 36, 2}, {"biCompression", 38, 4}, {"biSizeImage", 42, 4}, {"biClrUsed", 54, 4}},
+      {{"dwBytesInRes", 14, 4}, {"dwImageOffset", 18, 4}, {"IHDR width", kPng + 16, 4, true},
+       {"IHDR height", kPng + 20, 4, true}, {"IHDR depth", kPng + 24, 1}, {"IHDR colour", kPng + 25, 1},
+       {"IHDR interlace", kPng + 28, 1}},
+      {},
+  };
+  const std::vector<std::pair<HeaderField, HeaderField>> sizes = {
+      {{"biWidth", 18, 4}, {"biHeight", 22, 4}}, {}, {{"biWidth", 26, 4}, {"biHeight", 30, 4}},
+      {{"IHDR width", kPng + 16, 4, true}, {"IHDR height", kPng + 20, 4, true}},
+      {{"IHDR width", kPng + 16, 4, true}, {"IHDR height", kPng + 20, 4, true}}};
+  std::vector<FieldCase> cases;
+  for (int seed = 0; seed < static_cast<int>(seeds.size()); ++seed) {
+    const int layout = seed == 1 ? 0 : seed;  // both BMP seeds share the layout
+    for (long long value : testing::BoundaryValues()) {
+      for (const HeaderField& f : fields[layout]) cases.push_back({seed, {f}, value});
+      cases.push_back({seed, {sizes[layout].first, sizes[layout].second}, value});
+    }
+  }
+  auto describe = [&](int i) {
+    std::string text = "seed file " + std::to_string(cases[i].seed);
+    for (const HeaderField& f : cases[i].fields) text += std::string(" ") + f.name;
+    return text + " = " + std::to_string(cases[i].value);
+  };
+  auto run = [&](int i) {
+    const FieldCase& c = cases[i];
+    std::vector<std::uint8_t> f = seeds[c.seed];
+    for (const HeaderField& field : c.fields) {
+      for (int b = 0; b < field.bytes; ++b) {
+        const int shift = 8 * (field.bigEndian ? field.bytes - 1 - b : b);
+        f[field.offset + b] = static_cast<std::uint8_t>(static_cast<unsigned long long>(c.value) >> shift);
+      }
+    }
+    // The picture it declares: width and height from the fields that hold them.
+    const bool png = c.seed >= 3;
+    std::int64_t width = 0, height = 0;
+    if (png) {
+      const std::size_t at = kPng + 16;
+      width = std::int64_t{f[at]} << 24 | f[at + 1] << 16 | f[at + 2] << 8 | f[at + 3];
+      height = std::int64_t{f[at + 4]} << 24 | f[at + 5] << 16 | f[at + 6] << 8 | f[at + 7];
+      testing::DeclarePngIcoSize(f, static_cast<std::uint32_t>(width), static_cast<std::uint32_t>(height));
+    } else {
+      const std::size_t at = c.seed == 2 ? 26 : 18;
+      std::int32_t w = 0, h = 0;
+      std::memcpy(&w, f.data() + at, 4);
+      std::memcpy(&h, f.data() + at + 4, 4);
+      width = w;
+      height = c.seed == 2 ? h / 2 : h;  // an icon image stores its mask rows too
+    }
+    const bool overLimit = static_cast<std::uint64_t>(width < 0 ? -width : width) * 3 *
+                               static_cast<std::uint64_t>(height < 0 ? -height : height) >
+                           kMaxDecodedPictureBytes;
+    const HResult image = Load(f, c.seed >= 2 ? L"field.ico" : L"field.bmp");
+    if (overLimit) EXPECT_EQ(kInvalidArg, image) << width << " x " << height << " declared";
+    return image == kOk;
+  };
+  const testing::CaseTally tally = testing::RunCasesInChildren(static_cast<int>(cases.size()), 2000, run, describe);
+  if (testing::IsCaseChild()) return;
+  std::printf("boundary-value image files: %d header field cases in %d processes, loads accepted %d, refused %d, "
+              "%zu failing (crashes, hangs, damaged heaps or wrong results)\n",
+              tally.cases, tally.children, tally.accepted, tally.refused, tally.failures.size());
+  for (std::size_t i = 0; i < tally.failures.size() && i < 30; ++i) ADD_FAILURE() << tally.failures[i];
+  EXPECT_TRUE(tally.failures.empty()) << tally.failures.size() << " failing cases";
+  EXPECT_EQ(static_cast<int>(cases.size()), tally.cases);
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "tests/windows/support/filter_test_support.h"
@@ -111,6 +112,10 @@ TEST_F(FilterPins, InputsAcceptRgb24VideoInfoEitherWayUp) {
       {VideoType(MEDIASUBTYPE_RGB24, 24, 0, 24), E_FAIL, "no width"},
       {VideoType(MEDIASUBTYPE_RGB24, 24, 32, 0), E_FAIL, "no rows"},
       {VideoType(MEDIASUBTYPE_RGB24, 24, 70000, 70000), E_FAIL, "absurd size"},
+      {VideoType(MEDIASUBTYPE_RGB24, 24, 1 << 19, 2), S_OK, "widest"},
+      {VideoType(MEDIASUBTYPE_RGB24, 24, (1 << 19) + 1, 2), E_FAIL, "wider than any curved region"},
+      {VideoType(MEDIASUBTYPE_RGB24, 24, 2, (1 << 19) + 1), E_FAIL, "taller than any curved region"},
+      {VideoType(MEDIASUBTYPE_RGB24, 24, 2, -(1 << 19) - 1), E_FAIL, "taller, top-down"},
       {VideoType(MEDIASUBTYPE_RGB24, 24, 70000, -70000), E_FAIL, "absurd size, top-down"},
       {VideoType(MEDIASUBTYPE_RGB24, 24, 32, LONG_MIN), E_FAIL, "a height with no positive counterpart"},
       {VideoType(MEDIASUBTYPE_RGB24, 24, 32, 24, FORMAT_VideoInfo2), E_INVALIDARG, "VideoInfo2"},
@@ -128,7 +133,7 @@ TEST_F(FilterPins, InputsAcceptRgb24VideoInfoEitherWayUp) {
   CScriptedSource* source = AddSource(32, 24, L"main");
   const CMediaType rgb32 = VideoType(MEDIASUBTYPE_RGB32, 32, 32, 24);
   EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, Input(0)->ReceiveConnection(source->OutputPin(), &rgb32));
-  EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, Input(0)->ReceiveConnection(source->OutputPin(), &cases[9].type));
+  EXPECT_EQ(VFW_E_TYPE_NOT_ACCEPTED, Input(0)->ReceiveConnection(source->OutputPin(), &cases[std::size(cases) - 1].type));
 }
 
 // Sources that send their rows top first, on both inputs: the composite is

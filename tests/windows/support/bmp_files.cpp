@@ -1,5 +1,6 @@
 #include "tests/windows/support/bmp_files.h"
 
+#include <algorithm>
 #include <cstring>
 
 namespace ovl::testing {
@@ -120,6 +121,123 @@ std::vector<std::uint8_t> MakeIco(std::int32_t size, bool monochrome,
   Put<DWORD>(out, 6 + 16);
   out.insert(out.end(), body.begin(), body.end());
   return out;
+}
+
+namespace {
+
+void PutBigEndian(std::vector<std::uint8_t>& out, std::uint32_t v) {
+  for (int shift = 24; shift >= 0; shift -= 8) out.push_back(static_cast<std::uint8_t>(v >> shift));
+}
+
+std::uint32_t Crc32(const std::uint8_t* data, std::size_t size) {
+  std::uint32_t crc = 0xFFFFFFFFu;
+  for (std::size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int k = 0; k < 8; ++k) crc = crc & 1 ? (crc >> 1) ^ 0xEDB88320u : crc >> 1;
+  }
+  return ~crc;
+}
+
+void PutChunk(std::vector<std::uint8_t>& png, const char* type, const std::vector<std::uint8_t>& data) {
+  PutBigEndian(png, static_cast<std::uint32_t>(data.size()));
+  const std::size_t start = png.size();
+  png.insert(png.end(), type, type + 4);
+  png.insert(png.end(), data.begin(), data.end());
+  PutBigEndian(png, Crc32(png.data() + start, png.size() - start));
+}
+
+// Deflate bits, least significant first; Huffman codes go most significant first.
+class BitWriter {
+ public:
+  void Bits(std::uint32_t value, int count) {
+    for (int i = 0; i < count; ++i) Bit((value >> i) & 1);
+  }
+  void Code(std::uint32_t code, int length) {
+    for (int i = length - 1; i >= 0; --i) Bit((code >> i) & 1);
+  }
+  std::vector<std::uint8_t> Finish() {
+    if (used_ != 0) bytes_.push_back(current_);
+    return bytes_;
+  }
+
+ private:
+  void Bit(std::uint32_t bit) {
+    current_ |= static_cast<std::uint8_t>(bit << used_);
+    if (++used_ == 8) {
+      bytes_.push_back(current_);
+      current_ = 0;
+      used_ = 0;
+    }
+  }
+  std::vector<std::uint8_t> bytes_;
+  std::uint8_t current_ = 0;
+  int used_ = 0;
+};
+
+// A zlib stream of `count` zero bytes: one literal, then copies of 258
+// bytes at distance 1, in one block with the fixed codes.
+std::vector<std::uint8_t> ZlibZeros(std::uint64_t count) {
+  BitWriter bits;
+  bits.Bits(1, 1);  // final block
+  bits.Bits(1, 2);  // fixed Huffman codes
+  std::uint64_t left = count;
+  bool first = true;
+  while (left > 0) {
+    if (!first && left >= 258) {
+      bits.Code(0xC5, 8);  // length 258 (symbol 285)
+      bits.Code(0, 5);     // distance 1
+      left -= 258;
+    } else {
+      bits.Code(0x30, 8);  // literal 0
+      --left;
+    }
+    first = false;
+  }
+  bits.Code(0, 7);  // end of block
+  std::vector<std::uint8_t> out = {0x78, 0x01};
+  const std::vector<std::uint8_t> deflated = bits.Finish();
+  out.insert(out.end(), deflated.begin(), deflated.end());
+  PutBigEndian(out, static_cast<std::uint32_t>((count % 65521) << 16 | 1));  // Adler-32 of zeros
+  return out;
+}
+
+constexpr std::size_t kIcoPng = 6 + 16;  // the PNG follows the icon directory
+
+}  // namespace
+
+std::vector<std::uint8_t> MakePngIco(std::uint32_t width, std::uint32_t height, std::uint64_t rowBytes) {
+  std::vector<std::uint8_t> png = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
+  std::vector<std::uint8_t> header;
+  PutBigEndian(header, width);
+  PutBigEndian(header, height);
+  header.insert(header.end(), {1, 0, 0, 0, 0});  // 1-bit grey, deflate, no filter set, not interlaced
+  PutChunk(png, "IHDR", header);
+  if (rowBytes == 0) rowBytes = (1 + (static_cast<std::uint64_t>(width) + 7) / 8) * height;
+  PutChunk(png, "IDAT", ZlibZeros(rowBytes));
+  PutChunk(png, "IEND", {});
+  std::vector<std::uint8_t> out;
+  Put<WORD>(out, 0);
+  Put<WORD>(out, 1);
+  Put<WORD>(out, 1);
+  out.push_back(static_cast<std::uint8_t>(width < 256 ? width : 0));  // 0 means 256 or more
+  out.push_back(static_cast<std::uint8_t>(height < 256 ? height : 0));
+  out.insert(out.end(), {0, 0});
+  Put<WORD>(out, 1);
+  Put<WORD>(out, 32);
+  Put<DWORD>(out, static_cast<DWORD>(png.size()));
+  Put<DWORD>(out, kIcoPng);
+  out.insert(out.end(), png.begin(), png.end());
+  return out;
+}
+
+void DeclarePngIcoSize(std::vector<std::uint8_t>& ico, std::uint32_t width, std::uint32_t height) {
+  std::vector<std::uint8_t> size;
+  PutBigEndian(size, width);
+  PutBigEndian(size, height);
+  std::copy(size.begin(), size.end(), ico.begin() + kIcoPng + 16);
+  std::vector<std::uint8_t> crc;
+  PutBigEndian(crc, Crc32(ico.data() + kIcoPng + 12, 4 + 13));
+  std::copy(crc.begin(), crc.end(), ico.begin() + kIcoPng + 8 + 8 + 13);
 }
 
 TempDir::TempDir() {

@@ -23,6 +23,13 @@ std::vector<std::uint8_t> MakeBmp(const BmpSpec& spec);
 std::vector<std::uint8_t> MakeIco(std::int32_t size, bool monochrome,
                                   std::uint32_t (*pixel)(std::int32_t x, std::int32_t y));
 
+// An icon file whose one image is a PNG of the given size, all black
+// (1-bit grey, its rows compressed so that even a huge picture stays a small
+// file), and the same file with another size declared in the PNG header.
+// `rowBytes` of compressed rows are stored, by default those of the size.
+std::vector<std::uint8_t> MakePngIco(std::uint32_t width, std::uint32_t height, std::uint64_t rowBytes = 0);
+void DeclarePngIcoSize(std::vector<std::uint8_t>& ico, std::uint32_t width, std::uint32_t height);
+
 std::vector<RGBQUAD> GreyRamp(int deviationAt = -1, int deviation = 0);
 
 // A scratch directory under the temp directory, removed with its files.

@@ -5,9 +5,10 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <string>
 
-#include "tests/windows/ui/help_test_files.h"
+#include "tests/windows/support/scratch_folder.h"
 #include "ui/resource_ids.h"
 
 namespace ovl::testing {
@@ -22,65 +23,70 @@ std::wstring ComposerPath() {
   return path;
 }
 
-struct FrameSearch {
-  DWORD process;
-  HWND found;
-};
-
-// The composer's property frame: a visible top-level dialog of its process.
-HWND FindFrame(DWORD process) {
-  FrameSearch search{process, nullptr};
-  EnumWindows(
-      [](HWND window, LPARAM context) -> BOOL {
-        auto* s = reinterpret_cast<FrameSearch*>(context);
-        DWORD owner = 0;
-        GetWindowThreadProcessId(window, &owner);
-        wchar_t className[16] = {};
-        GetClassNameW(window, className, 16);
-        if (owner == s->process && IsWindowVisible(window) && std::wstring(className) == L"#32770") {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
+// The first visible window that `wanted` picks: among the top-level windows
+// (parent null) or among the descendants of `parent`.
+HWND FindVisible(HWND parent, std::function<bool(HWND)> wanted) {
+  struct Search {
+    std::function<bool(HWND)> wanted;
+    HWND found = nullptr;
+  } search{std::move(wanted)};
+  auto visit = [](HWND window, LPARAM context) -> BOOL {
+    auto* s = reinterpret_cast<Search*>(context);
+    if (!IsWindowVisible(window) || !s->wanted(window)) return TRUE;
+    s->found = window;
+    return FALSE;
+  };
+  if (parent == nullptr) {
+    EnumWindows(visit, reinterpret_cast<LPARAM>(&search));
+  } else {
+    EnumChildWindows(parent, visit, reinterpret_cast<LPARAM>(&search));
+  }
   return search.found;
 }
 
-// A control anywhere inside the frame (the pages are dialogs within it).
-HWND FindControl(HWND frame, int id) {
-  FrameSearch search{static_cast<DWORD>(id), nullptr};
-  EnumChildWindows(
-      frame,
-      [](HWND window, LPARAM context) -> BOOL {
-        auto* s = reinterpret_cast<FrameSearch*>(context);
-        if (GetDlgCtrlID(window) == static_cast<int>(s->process) && IsWindowVisible(window)) {
-          s->found = window;
-          return FALSE;
-        }
-        return TRUE;
-      },
-      reinterpret_cast<LPARAM>(&search));
-  return search.found;
+// The X Pos field on the frame's first page (another process's window).
+HWND XPosField(HWND frame) {
+  return FindVisible(frame, [](HWND window) { return GetDlgCtrlID(window) == IDC_XPOS; });
 }
 
-// Runs the composer on `file`; `act` plays the user on the frame if one
-// appears. Returns the composer's exit status (-1: it did not end).
-template <class Act>
-int EditInFrame(const std::string& file, Act act) {
-  const std::wstring composer = ComposerPath();
-  if (composer.empty()) return -2;
-  std::wstring command = L"\"" + composer + L"\" --edit-settings \"" + std::wstring(file.begin(), file.end()) + L"\"";
+LRESULT Send(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  DWORD_PTR result = 0;
+  SendMessageTimeoutW(window, message, wParam, lParam, SMTO_NORMAL, 10000, &result);
+  return static_cast<LRESULT>(result);
+}
+
+void TypeXPos(HWND frame, const wchar_t* text) {
+  ASSERT_NE(nullptr, XPosField(frame)) << "no X Pos field on the first page";
+  Send(XPosField(frame), WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text));
+}
+
+void Press(HWND frame, int button) {
+  ASSERT_NE(nullptr, GetDlgItem(frame, button));
+  Send(GetDlgItem(frame, button), BM_CLICK, 0, 0);
+}
+
+// Runs the composer on `file`; `act` plays the user on its property frame (a
+// dialog of its process) if one appears. The composer's exit status, -1 when
+// it did not end.
+int EditInFrame(const std::string& file, const std::function<void(HWND)>& act) {
+  std::wstring command = L"\"" + ComposerPath() + L"\" --edit-settings \"" + std::wstring(file.begin(), file.end()) + L"\"";
   STARTUPINFOW startup{};
   startup.cb = sizeof(startup);
   PROCESS_INFORMATION process{};
   if (!CreateProcessW(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process)) {
     return -3;
   }
+  auto ofComposer = [&process](HWND window) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    wchar_t className[16] = {};
+    GetClassNameW(window, className, 16);
+    return owner == process.dwProcessId && std::wstring(className) == L"#32770";
+  };
   HWND frame = nullptr;
   for (int i = 0; i < 600 && frame == nullptr; ++i) {
     if (WaitForSingleObject(process.hProcess, 50) == WAIT_OBJECT_0) break;
-    frame = FindFrame(process.dwProcessId);
+    frame = FindVisible(nullptr, ofComposer);
   }
   if (frame != nullptr) {
     Sleep(300);  // the frame activates its first page after it shows
@@ -97,20 +103,6 @@ int EditInFrame(const std::string& file, Act act) {
   return static_cast<int>(status);
 }
 
-void Press(HWND frame, int button) {
-  const HWND control = GetDlgItem(frame, button);
-  ASSERT_NE(nullptr, control);
-  DWORD_PTR result = 0;
-  SendMessageTimeoutW(control, BM_CLICK, 0, 0, SMTO_NORMAL, 10000, &result);
-}
-
-void TypeXPos(HWND frame, const wchar_t* text) {
-  const HWND edit = FindControl(frame, IDC_XPOS);
-  ASSERT_NE(nullptr, edit) << "no X Pos field on the first page";
-  DWORD_PTR result = 0;
-  SendMessageTimeoutW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text), SMTO_NORMAL, 10000, &result);
-}
-
 TEST(EditSettingsFrame, OkWritesTheEditedSettingsAndTheNextRunStartsFromThem) {
   ASSERT_FALSE(ComposerPath().empty()) << "OVL_COMPOSER is not set";
   ScratchFolder folder("ovl-edit");
@@ -119,25 +111,19 @@ TEST(EditSettingsFrame, OkWritesTheEditedSettingsAndTheNextRunStartsFromThem) {
               TypeXPos(frame, L"321");
               Press(frame, IDOK);
             }));
-  const std::string written = ReadWholeFile(file);
-  EXPECT_NE(std::string::npos, written.find("321")) << written;
+  EXPECT_NE(std::string::npos, ReadWholeFile(file).find("321")) << ReadWholeFile(file);
 
   // Reopened: the page starts from the file; OK with another value rewrites it.
-  std::wstring shown;
+  wchar_t shown[32] = {};
   EXPECT_EQ(0, EditInFrame(file, [&shown](HWND frame) {
               // Another process's control answers only WM_GETTEXT itself.
-              wchar_t text[32] = {};
-              DWORD_PTR length = 0;
-              SendMessageTimeoutW(FindControl(frame, IDC_XPOS), WM_GETTEXT, 32, reinterpret_cast<LPARAM>(text),
-                                  SMTO_NORMAL, 10000, &length);
-              shown = text;
+              Send(XPosField(frame), WM_GETTEXT, 32, reinterpret_cast<LPARAM>(shown));
               TypeXPos(frame, L"654");
               Press(frame, IDOK);
             }));
-  EXPECT_EQ(L"321", shown);
-  const std::string rewritten = ReadWholeFile(file);
-  EXPECT_NE(std::string::npos, rewritten.find("654"));
-  EXPECT_EQ(std::string::npos, rewritten.find("321"));
+  EXPECT_STREQ(L"321", shown);
+  EXPECT_NE(std::string::npos, ReadWholeFile(file).find("654"));
+  EXPECT_EQ(std::string::npos, ReadWholeFile(file).find("321"));
 }
 
 TEST(EditSettingsFrame, CancelLeavesTheFileAsItWas) {

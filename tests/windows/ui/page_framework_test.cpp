@@ -1,10 +1,7 @@
 // The property frame's protocol on both pages: page information from the
 // resources, the dialog inside the frame's window, the edited object's
-// hooks and the keyboard. (The dirty state: settings_page_test.cpp.)
-#include <gtest/gtest.h>
-
+// hooks and the keyboard.
 #include "server/filter_identity.h"
-#include "tests/windows/support/filter_test_support.h"
 #include "tests/windows/ui/page_harness.h"
 #include "ui/resource_ids.h"
 
@@ -12,27 +9,7 @@ namespace ovl::testing {
 namespace {
 
 using namespace ovl::identity;
-
-class PageFramework : public ::testing::Test {
- protected:
-  void SetUp() override {
-    RemoveSavedSettings();
-    frame = CreateFrameWindow(700, 560);
-    ASSERT_NE(nullptr, frame) << "no X display: run the page tests under xvfb-run";
-    filter = CreateThroughFactory(kClsidOverlayFilter);
-    ASSERT_TRUE(filter);
-  }
-  void TearDown() override {
-    filter.Reset();
-    if (frame != nullptr) DestroyWindow(frame);
-    RemoveSavedSettings();
-    EXPECT_TRUE(NoLiveObjects());
-  }
-  ComApartment com;
-  ModalRecorder modal;
-  HWND frame = nullptr;
-  ovl::ComPtr<IUnknown> filter;
-};
+using PageFramework = PageTest;
 
 TEST_F(PageFramework, PageInformationComesFromTheDialogAndStringResources) {
   const struct {
@@ -59,6 +36,14 @@ TEST_F(PageFramework, PageInformationComesFromTheDialogAndStringResources) {
   }
 }
 
+// Where the page's dialog sits in the frame's client area.
+RECT PlacedIn(HWND frame, HWND window) {
+  RECT placed{};
+  GetWindowRect(window, &placed);
+  MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&placed), 2);
+  return placed;
+}
+
 TEST_F(PageFramework, TheDialogLivesInsideTheFrameFromActivateToDeactivate) {
   ovl::ComPtr<IPropertyPage> page = CreateThroughFactory(kClsidPropertyPage).As<IPropertyPage>(IID_IPropertyPage);
   ASSERT_TRUE(page);
@@ -72,31 +57,24 @@ TEST_F(PageFramework, TheDialogLivesInsideTheFrameFromActivateToDeactivate) {
 
   HWND window = GetWindow(frame, GW_CHILD);
   ASSERT_NE(nullptr, window);
-  EXPECT_EQ(frame, GetParent(window));
   EXPECT_TRUE(GetWindowLongW(window, GWL_STYLE) & WS_CHILD);
   EXPECT_FALSE(GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE) << "hidden until the frame shows it";
   EXPECT_NE(nullptr, GetDlgItem(window, IDC_LAYER_LIST)) << "the controls come from dialog resource 3";
-  RECT placed{};
-  GetWindowRect(window, &placed);
-  MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&placed), 2);
-  EXPECT_EQ(8, placed.left);
-  EXPECT_EQ(6, placed.top);
+  EXPECT_EQ(8, PlacedIn(frame, window).left);
+  EXPECT_EQ(6, PlacedIn(frame, window).top);
 
   EXPECT_EQ(S_OK, page->Show(SW_SHOW));
   EXPECT_TRUE(GetWindowLongW(window, GWL_STYLE) & WS_VISIBLE);
   RECT moved = {20, 30, 420, 330};
   EXPECT_EQ(S_OK, page->Move(&moved));
-  GetWindowRect(window, &placed);
-  MapWindowPoints(nullptr, frame, reinterpret_cast<POINT*>(&placed), 2);
-  EXPECT_EQ(20, placed.left);
-  EXPECT_EQ(400, placed.right - placed.left);
+  EXPECT_EQ(20, PlacedIn(frame, window).left);
+  EXPECT_EQ(400, PlacedIn(frame, window).right - 20);
   EXPECT_EQ(E_POINTER, page->Move(nullptr));
 
   EXPECT_EQ(S_OK, page->Deactivate());
   EXPECT_FALSE(IsWindow(window));
   EXPECT_EQ(E_UNEXPECTED, page->Deactivate());
-  // A second activation builds a new dialog.
-  ASSERT_EQ(S_OK, page->Activate(frame, &rect, FALSE));
+  ASSERT_EQ(S_OK, page->Activate(frame, &rect, FALSE)) << "a second activation builds a new dialog";
   EXPECT_TRUE(IsWindow(GetWindow(frame, GW_CHILD)));
   EXPECT_EQ(S_OK, page->Deactivate());
   EXPECT_EQ(S_OK, page->SetObjects(0, nullptr));
@@ -134,7 +112,6 @@ TEST_F(PageFramework, TheSettingsPageEditsOneFilterAndHoldsItWhileConnected) {
 
 TEST_F(PageFramework, TheKeyboardMovesAmongThePagesControls) {
   ActivePage page(kClsidPropertyPage, filter.Get(), frame);
-  ASSERT_NE(nullptr, page.Window());
   SetFocus(page.Control(IDC_OVERLAY_FILE));
   MSG tab = {page.Control(IDC_OVERLAY_FILE), WM_KEYDOWN, VK_TAB, 0, 0, {0, 0}};
   EXPECT_EQ(S_OK, page->TranslateAccelerator(&tab));

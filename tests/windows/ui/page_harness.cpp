@@ -1,8 +1,8 @@
 #include "tests/windows/ui/page_harness.h"
 
-#include <gtest/gtest.h>
-
 #include <commctrl.h>
+#include <htmlhelp.h>
+#include <shellapi.h>
 
 #include "server/class_table.h"
 #include "server/filter_identity.h"
@@ -10,57 +10,59 @@
 
 namespace ovl::testing {
 
-HRESULT STDMETHODCALLTYPE TestSite::QueryInterface(REFIID riid, void** ppv) {
-  if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyPageSite)) {
-    *ppv = static_cast<IPropertyPageSite*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *ppv = nullptr;
-  return E_NOINTERFACE;
-}
-
-HRESULT STDMETHODCALLTYPE TestSite::GetLocaleID(LCID* locale) {
-  *locale = LOCALE_USER_DEFAULT;
-  return S_OK;
-}
-
-HRESULT STDMETHODCALLTYPE TestSite::GetPageContainer(IUnknown** container) {
-  *container = nullptr;
-  return E_NOTIMPL;
-}
-
 namespace {
 
 ModalRecorder* g_recorder = nullptr;
+std::string OrNull(const char* text) { return text != nullptr ? text : "(null)"; }
 
-int RecordMessage(HWND owner, const char* text, const char* caption, UINT type) {
-  g_recorder->messages.push_back({owner, text != nullptr ? text : "", caption != nullptr ? caption : "", type});
+int RecordBox(HWND owner, const char* text, const char* caption, UINT type) {
+  g_recorder->lastOwner = owner;
+  const std::string kind = type == MB_OK ? "" : " [type " + std::to_string(type) + "]";
+  g_recorder->log.push_back((owner == nullptr ? "box " : "box? ") + OrNull(caption) + ": " + OrNull(text) + kind);
   return IDOK;
 }
 BOOL AnswerColour(CHOOSECOLORA* choice) {
-  ++g_recorder->colourChoosers;
+  g_recorder->lastOwner = choice->hwndOwner;
+  g_recorder->log.push_back("colour");
   return g_recorder->chooseColor ? g_recorder->chooseColor(choice) : FALSE;
 }
 BOOL AnswerFile(OPENFILENAMEA* choice) {
-  ++g_recorder->fileChoosers;
+  g_recorder->lastOwner = choice->hwndOwner;
+  g_recorder->log.push_back("file");
   return g_recorder->openFile ? g_recorder->openFile(choice) : FALSE;
 }
-HINSTANCE RefuseShell(HWND, const char*, const char*, const char*, const char*, int) {
-  return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(SE_ERR_FNF));
+HINSTANCE RecordShell(HWND, const char* verb, const char* file, const char* parameters, const char* directory,
+                      int show) {
+  const bool plain = OrNull(verb) == "open" && parameters == nullptr && directory != nullptr && *directory == '\0' &&
+                     show == SW_SHOW;
+  g_recorder->log.push_back((plain ? "shell " : "shell? " + OrNull(verb) + " ") + OrNull(file));
+  const bool web = OrNull(file).rfind("http", 0) == 0;
+  return reinterpret_cast<HINSTANCE>(static_cast<INT_PTR>(!web || g_recorder->browserPresent ? 42 : SE_ERR_NOASSOC));
 }
-HWND RefuseHtmlHelp(HWND, const char*, UINT, DWORD_PTR) { return nullptr; }
+HWND RecordHtmlHelp(HWND owner, const char* file, UINT command, DWORD_PTR data) {
+  const bool plain = owner == GetDesktopWindow() && command == HH_DISPLAY_TOPIC && data == 0;
+  g_recorder->log.push_back((plain ? "html help " : "html help? " + std::to_string(command) + " ") + OrNull(file));
+  return nullptr;
+}
 
 }  // namespace
 
 ModalRecorder::ModalRecorder() {
   g_recorder = this;
-  previous_ = ovl::ui::SetModalCalls({RecordMessage, AnswerColour, AnswerFile, RefuseShell, RefuseHtmlHelp});
+  previous_ = ovl::ui::SetModalCalls({RecordBox, AnswerColour, AnswerFile, RecordShell, RecordHtmlHelp});
 }
 
 ModalRecorder::~ModalRecorder() {
   ovl::ui::SetModalCalls(previous_);
   g_recorder = nullptr;
+}
+
+std::vector<std::string> ModalRecorder::Lines(const std::string& prefix) const {
+  std::vector<std::string> lines;
+  for (const std::string& line : log) {
+    if (line.rfind(prefix, 0) == 0) lines.push_back(line);
+  }
+  return lines;
 }
 
 ovl::ComPtr<IUnknown> CreateThroughFactory(REFCLSID clsid) {
@@ -121,8 +123,7 @@ ActivePage::ActivePage(REFCLSID clsid, IUnknown* object, HWND frame) {
   }
   RECT client{};
   GetClientRect(frame, &client);
-  activation = page->Activate(frame, &client, FALSE);
-  EXPECT_TRUE(SUCCEEDED(activation));
+  EXPECT_EQ(S_OK, page->Activate(frame, &client, FALSE));
   window = GetWindow(frame, GW_CHILD);
   page->Show(SW_SHOW);
   PumpPending();
@@ -133,12 +134,6 @@ ActivePage::~ActivePage() {
   if (window != nullptr) page->Deactivate();
   Disconnect();
   page->SetPageSite(nullptr);
-  page.Reset();
-}
-
-void ActivePage::Disconnect() {
-  if (connected) page->SetObjects(0, nullptr);
-  connected = false;
 }
 
 std::string ActivePage::Text(int id) const {
@@ -147,14 +142,10 @@ std::string ActivePage::Text(int id) const {
   return text;
 }
 
-bool ActivePage::Checked(int id) const { return SendMessageW(Control(id), BM_GETCHECK, 0, 0) == BST_CHECKED; }
-
-void ActivePage::SpinRange(int id, int* low, int* high) const {
-  SendMessageW(Control(id), UDM_GETRANGE32, reinterpret_cast<WPARAM>(low), reinterpret_cast<LPARAM>(high));
-}
-
-int ActivePage::SpinPosition(int id) const {
-  return static_cast<int>(SendMessageW(Control(id), UDM_GETPOS32, 0, 0));
+std::pair<int, int> ActivePage::SpinRange(int id) const {
+  int low = -1, high = -1;
+  SendMessageW(Control(id), UDM_GETRANGE32, reinterpret_cast<WPARAM>(&low), reinterpret_cast<LPARAM>(&high));
+  return {low, high};
 }
 
 void ActivePage::Type(int id, const std::string& text) {
@@ -169,21 +160,11 @@ void ActivePage::Click(int id) {
   PumpPending();
 }
 
-void ActivePage::SelectCombo(int id, int index) {
-  SendMessageW(Control(id), CB_SETCURSEL, index, 0);
+void ActivePage::Select(int id, UINT setSelection, int index) {
+  SendMessageW(Control(id), setSelection, index, 0);
   SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, CBN_SELCHANGE), reinterpret_cast<LPARAM>(Control(id)));
   PumpPending();
 }
-
-void ActivePage::SelectList(int id, int index) {
-  SendMessageW(Control(id), LB_SETCURSEL, index, 0);
-  SendMessageW(window, WM_COMMAND, MAKEWPARAM(id, LBN_SELCHANGE), reinterpret_cast<LPARAM>(Control(id)));
-  PumpPending();
-}
-
-int ActivePage::ComboSelection(int id) const { return static_cast<int>(SendMessageW(Control(id), CB_GETCURSEL, 0, 0)); }
-
-int ActivePage::ListSelection(int id) const { return static_cast<int>(SendMessageW(Control(id), LB_GETCURSEL, 0, 0)); }
 
 std::vector<std::string> ActivePage::ListItems(int id) const {
   std::vector<std::string> items;
@@ -195,5 +176,44 @@ std::vector<std::string> ActivePage::ListItems(int id) const {
   }
   return items;
 }
+
+void ActivePage::Mouse(int id, UINT message) const {
+  const HWND target = id != 0 ? Control(id) : window;
+  SendMessageW(target, WM_SETCURSOR, reinterpret_cast<WPARAM>(target), MAKELPARAM(HTCLIENT, message));
+}
+
+void PageTest::SetUp() {
+  RemoveSavedSettings();
+  frame = CreateFrameWindow(720, 560);
+  ASSERT_NE(nullptr, frame) << "no X display: run the tests through scripts/wine-session.sh";
+  filter = CreateThroughFactory(ovl::identity::kClsidOverlayFilter);
+  ASSERT_TRUE(filter);
+}
+
+void PageTest::TearDown() {
+  filter.Reset();
+  if (frame != nullptr) DestroyWindow(frame);
+  RemoveSavedSettings();
+  EXPECT_TRUE(NoLiveObjects());
+}
+
+namespace {
+constexpr char kHelpKey[] = "SOFTWARE\\Tern Systems, Inc.\\DShow\\Help";
+}
+
+HelpPathSetting::HelpPathSetting(const char* value) {
+  RegDeleteKeyA(HKEY_LOCAL_MACHINE, kHelpKey);
+  HKEY key = nullptr;
+  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, kHelpKey, 0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr) !=
+      ERROR_SUCCESS) {
+    return;
+  }
+  if (value != nullptr) {
+    RegSetValueExA(key, "Path", 0, REG_SZ, reinterpret_cast<const BYTE*>(value), static_cast<DWORD>(strlen(value) + 1));
+  }
+  RegCloseKey(key);
+}
+
+HelpPathSetting::~HelpPathSetting() { RegDeleteKeyA(HKEY_LOCAL_MACHINE, kHelpKey); }
 
 }  // namespace ovl::testing

@@ -1,28 +1,44 @@
-// The settings page as a user sees it: the swatches painted in the chosen
-// colours, the hover help in blue; the picture is saved for the README
-// (property-page.png next to the test program).
-#include "tests/windows/ui/settings_page_fixture.h"
-#include "tests/windows/ui/window_picture.h"
+// Both pages as a user sees them, filling the frame: the settings page's
+// swatches in the chosen colours and its hover help in blue, the About
+// page's icon, name and blue link. The pictures, saved next to the test
+// program, are the README's docs/property-page.png and docs/about-page.png.
+#include "KMVVOvLy.h"
+#include "server/filter_identity.h"
+#include "tests/windows/support/window_picture.h"
+#include "tests/windows/ui/page_harness.h"
+#include "ui/resource_ids.h"
 
 namespace ovl::testing {
 namespace {
 
-std::wstring BesideTheProgram(const wchar_t* name) {
-  wchar_t path[MAX_PATH] = L"";
-  GetModuleFileNameW(nullptr, path, MAX_PATH);
-  std::wstring result(path);
-  return result.substr(0, result.find_last_of(L"\\/") + 1) + name;
+using Screenshot = PageTest;
+
+// Sizes the frame to the page, shows it and saves what is on screen as `name`.
+WindowPicture Capture(const ActivePage& page, HWND frame, const char* name) {
+  PROPPAGEINFO info{};
+  EXPECT_EQ(S_OK, page->GetPageInfo(&info));
+  CoTaskMemFree(info.pszTitle);
+  CoTaskMemFree(info.pszHelpFile);
+  SetWindowPos(frame, nullptr, 0, 0, info.size.cx, info.size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+  RECT area = {0, 0, info.size.cx, info.size.cy};
+  page->Move(&area);
+  ShowWindow(frame, SW_SHOWNA);
+  RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
+  PumpUntil([] { return false; }, 300);
+  WindowPicture picture = CaptureWindow(page.Window());
+  EXPECT_EQ(info.size.cx, picture.width);
+  EXPECT_EQ(info.size.cy, picture.height);
+  const std::string path = ProgramFolder() + name;
+  EXPECT_EQ(S_OK, SavePng(picture, std::wstring(path.begin(), path.end())));
+  return picture;
 }
 
-// The centre of a control's rectangle in the page's client coordinates.
-POINT CentreOf(HWND page, HWND control) {
-  RECT rect{};
-  GetWindowRect(control, &rect);
-  MapWindowPoints(nullptr, page, reinterpret_cast<POINT*>(&rect), 2);
-  return {(rect.left + rect.right) / 2, (rect.top + rect.bottom) / 2};
-}
+bool Blue(COLORREF c) { return GetBValue(c) > 0xB0 && GetRValue(c) < 0x60 && GetGValue(c) < 0x60; }
+bool Dark(COLORREF c) { return GetRValue(c) < 0x60 && GetGValue(c) < 0x60 && GetBValue(c) < 0x60; }
 
-TEST_F(SettingsPageTest, ScreenshotShowsTheSwatchesAndTheBlueHoverHelp) {
+TEST_F(Screenshot, SettingsPageShowsTheSwatchesAndTheBlueHoverHelp) {
+  ovl::ComPtr<IKMVVOvLy> overlay = filter.As<IKMVVOvLy>(IID_IKMVVOvLy);
+  ASSERT_TRUE(overlay);
   overlay->put_BkLayerColor(RGB(32, 96, 200));
   overlay->put_LayerOrder(::LAYERTYPE_VIDEO2, 1);
   overlay->put_Region(::LAYERTYPE_VIDEO2, ::REGION_ROUNDRECT);
@@ -37,44 +53,27 @@ TEST_F(SettingsPageTest, ScreenshotShowsTheSwatchesAndTheBlueHoverHelp) {
   overlay->put_OutputSizeType(::OUTPUTSIZETYPE_CUSTOM);
   overlay->put_OutputWidth(1280);
   overlay->put_OutputHeight(720);
-  Open();
-  SelectLayer(::LAYERTYPE_VIDEO2);
-  SendMessageW(page->Window(), WM_SETCURSOR, reinterpret_cast<WPARAM>(page->Control(IDC_REGION_TYPE)),
-               MAKELPARAM(HTCLIENT, WM_MOUSEMOVE));
+  overlay.Reset();
+  ActivePage page(ovl::identity::kClsidPropertyPage, filter.Get(), frame);
+  page.SelectList(IDC_LAYER_LIST, 1);
+  page.Mouse(IDC_REGION_TYPE, WM_MOUSEMOVE);
 
-  // The page fills the frame, as in a property frame.
-  PROPPAGEINFO info{};
-  ASSERT_EQ(S_OK, (*page)->GetPageInfo(&info));
-  CoTaskMemFree(info.pszTitle);
-  CoTaskMemFree(info.pszHelpFile);
-  SetWindowPos(frame, nullptr, 0, 0, info.size.cx, info.size.cy, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-  RECT area = {0, 0, info.size.cx, info.size.cy};
-  (*page)->Move(&area);
-  ShowWindow(frame, SW_SHOWNA);
-  RedrawWindow(frame, nullptr, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN | RDW_UPDATENOW);
-  PumpUntil([] { return false; }, 300);
+  const WindowPicture picture = Capture(page, frame, "property-page.png");
+  auto in = [&](int id, auto wanted) { return PixelsIn(picture, page.Window(), page.Control(id), wanted); };
+  EXPECT_GT(in(IDC_BK_SWATCH, [](COLORREF c) { return c == RGB(32, 96, 200); }), 20) << "background swatch";
+  EXPECT_GT(in(IDC_TRANSPARENT_SWATCH, [](COLORREF c) { return c == RGB(0, 200, 0); }), 20) << "transparent colour";
+  EXPECT_GT(in(IDC_HOVER_HELP, Blue), 20) << "the hover help is drawn in blue";
+}
 
-  const WindowPicture picture = CaptureWindow(page->Window());
-  ASSERT_EQ(info.size.cx, picture.width);
-  ASSERT_EQ(info.size.cy, picture.height);
-  const POINT background = CentreOf(page->Window(), page->Control(IDC_BK_SWATCH));
-  const POINT transparent = CentreOf(page->Window(), page->Control(IDC_TRANSPARENT_SWATCH));
-  EXPECT_EQ(RGB(32, 96, 200), picture.At(background.x, background.y)) << "background colour swatch";
-  EXPECT_EQ(RGB(0, 200, 0), picture.At(transparent.x, transparent.y)) << "the selected layer's transparent colour";
-
-  RECT help{};
-  GetWindowRect(page->Control(IDC_HOVER_HELP), &help);
-  MapWindowPoints(nullptr, page->Window(), reinterpret_cast<POINT*>(&help), 2);
-  int blue = 0;
-  for (int y = help.top; y < help.bottom && y < picture.height; ++y) {
-    for (int x = help.left; x < help.right && x < picture.width; ++x) {
-      const COLORREF c = picture.At(x, y);
-      if (GetBValue(c) > 0xB0 && GetRValue(c) < 0x60 && GetGValue(c) < 0x60) ++blue;
-    }
-  }
-  EXPECT_GT(blue, 20) << "the hover help is drawn in blue";
-
-  EXPECT_EQ(S_OK, SavePng(picture, BesideTheProgram(L"property-page.png")));
+TEST_F(Screenshot, AboutPageShowsTheIconTheNameAndTheBlueLink) {
+  ActivePage page(ovl::identity::kClsidAboutPage, filter.Get(), frame);
+  const WindowPicture picture = Capture(page, frame, "about-page.png");
+  auto in = [&](int id, auto wanted) { return PixelsIn(picture, page.Window(), page.Control(id), wanted); };
+  const COLORREF face = GetSysColor(COLOR_3DFACE);
+  EXPECT_GT(in(IDC_ABOUT_LINK, Blue), 20) << "the link in blue";
+  EXPECT_EQ(0, in(IDC_ABOUT_NAME, Blue)) << "the name is not a link";
+  EXPECT_GT(in(IDC_ABOUT_NAME, Dark), 20) << "the filter's name";
+  EXPECT_GT(in(IDC_ABOUT_ICON, [face](COLORREF c) { return c != face; }), 100) << "the icon";
 }
 
 }  // namespace

@@ -1,14 +1,32 @@
-#include "tests/windows/ui/window_picture.h"
-
+#pragma once
+// Pictures of windows as a user sees them: the window's device context
+// copied (BitBlt) into a 24-bit picture, since Wine's PrintWindow leaves the
+// child controls out, and saved as PNG through the platform's imaging
+// component.
+#include <windows.h>
 #include <wincodec.h>
 
-#include <cstring>
+#include <algorithm>
+#include <string>
+#include <vector>
 
 #include "persistence/core/com_ptr.h"
 
 namespace ovl::testing {
 
-WindowPicture CaptureWindow(HWND window) {
+struct WindowPicture {
+  int width = 0;
+  int height = 0;
+  std::vector<BYTE> pixels;  // rows top-down, blue, green, red, 4-byte aligned rows
+  int stride() const { return (width * 3 + 3) & ~3; }
+  COLORREF At(int x, int y) const {
+    const BYTE* p = &pixels[static_cast<size_t>(y) * stride() + x * 3];
+    return RGB(p[2], p[1], p[0]);
+  }
+};
+
+// The client area of `window`; empty (width 0) when it cannot be copied.
+inline WindowPicture CaptureWindow(HWND window) {
   WindowPicture picture;
   RECT client{};
   if (!GetClientRect(window, &client) || client.right <= 0 || client.bottom <= 0) return picture;
@@ -40,7 +58,8 @@ WindowPicture CaptureWindow(HWND window) {
   return picture;
 }
 
-HRESULT SavePng(const WindowPicture& picture, const std::wstring& path) {
+// Writes the picture as a PNG file; S_OK or the imaging component's failure.
+inline HRESULT SavePng(const WindowPicture& picture, const std::wstring& path) {
   if (picture.width <= 0 || picture.height <= 0) return E_INVALIDARG;
   ovl::ComPtr<IWICImagingFactory> factory;
   HRESULT hr = CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
@@ -65,6 +84,20 @@ HRESULT SavePng(const WindowPicture& picture, const std::wstring& path) {
   if (SUCCEEDED(hr)) hr = frame->Commit();
   if (SUCCEEDED(hr)) hr = encoder->Commit();
   return hr;
+}
+
+// How many pixels of `picture` inside `control` (a child of the pictured
+// `window`) satisfy `wanted`.
+template <class Test>
+int PixelsIn(const WindowPicture& picture, HWND window, HWND control, Test wanted) {
+  RECT rect{};
+  GetWindowRect(control, &rect);
+  MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&rect), 2);
+  int count = 0;
+  for (int y = std::max(0L, rect.top); y < rect.bottom && y < picture.height; ++y) {
+    for (int x = std::max(0L, rect.left); x < rect.right && x < picture.width; ++x) count += wanted(picture.At(x, y));
+  }
+  return count;
 }
 
 }  // namespace ovl::testing
