@@ -83,7 +83,7 @@ void FrameCompositor::ReleaseSurfaces() {
   blendedBackground_.Release();
   video2_.Release();
   video2TopDown_ = false;
-  std::vector<std::uint8_t>().swap(stripStore_);
+  std::vector<std::vector<std::uint8_t>>().swap(stripStores_);
   video1Format_ = VideoFormat{};
 }
 
@@ -92,18 +92,29 @@ bool FrameCompositor::SizeStripBuffer() {
   // Zeroed once: row padding in it is never written, so it stays 0 as the
   // composite's does; 63 spare bytes let the rows start on a cache line.
   const std::size_t bytes = static_cast<std::size_t>(StripRows()) * composite_.Stride() + 63;
-  if (stripStore_.size() >= bytes) return true;
   try {
-    std::vector<std::uint8_t>(bytes, 0).swap(stripStore_);
+    stripStores_.resize(static_cast<std::size_t>(workers_));
+    workerPlans_.resize(static_cast<std::size_t>(workers_));
+    for (std::vector<std::uint8_t>& store : stripStores_) {
+      if (store.size() < bytes) std::vector<std::uint8_t>(bytes, 0).swap(store);
+    }
   } catch (const std::bad_alloc&) {
     return false;
   }
   return true;
 }
 
-std::uint8_t* FrameCompositor::StripBuffer() {
-  const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(stripStore_.data());
-  return stripStore_.data() + ((64 - (start & 63)) & 63);
+std::uint8_t* FrameCompositor::StripBuffer(int worker) {
+  std::vector<std::uint8_t>& store = stripStores_[static_cast<std::size_t>(worker)];
+  const std::uintptr_t start = reinterpret_cast<std::uintptr_t>(store.data());
+  return store.data() + ((64 - (start & 63)) & 63);
+}
+
+HResult FrameCompositor::SetWorkers(int workers) {
+  workers_ = std::max(1, workers);
+  if (SizeStripBuffer()) return kOk;
+  ReleaseSurfaces();
+  return kOutOfMemory;
 }
 
 void FrameCompositor::SetStripRows(std::int32_t rows) {
@@ -157,10 +168,8 @@ void FrameCompositor::PlanOverBlack(LayerPlan& plan) {
     plan.picture = ConstRgbView(RgbView{blendedBackground_.Data(), plan.picture.width, plan.picture.height, 0});
     plan.op = LayerOp::Copy;
   } else if (plan.op == LayerOp::Mask) {
-    for (int c = 0; c < 3; ++c) {
-      for (int m = 0; m < 256; ++m) maskTable_[256 * c + m] = MaskBlend(0, colour[c], static_cast<std::uint8_t>(m));
-    }
-    plan.maskTable = maskTable_;
+    maskTable_.SetColour(colour);
+    plan.maskTable = &maskTable_;
   }
 }
 
@@ -213,27 +222,29 @@ int FrameCompositor::FirstVisibleLayer(const FramePlan& frame, std::int32_t y0, 
   return -1;
 }
 
-// Copies the new second picture into its surface as far as the strips from
-// frame row y0 up have drawn it (the whole picture at y0 = 0, or when no
-// layer draws it): every picture row below frame row y0 goes to the surface
-// now, while it is in cache. `rowsDone` rows from the picture's bottom (the
-// start of the buffer) are already copied. A top-down picture keeps its row
-// order in the surface and goes there whole, its rows being drawn the other
-// way round.
-void FrameCompositor::RefreshSecondPicture(const FramePlan& frame, std::int32_t y0,
-                                           std::int32_t* rowsDone) {
+// Copies the rows of the new second picture that strip y0..y1-1 draws into
+// its surface, while they are in cache: the picture rows at frame rows y0
+// to y1 - 1, with the rows below the frame in the bottom strip and those
+// above it in the top one. The strips together copy every row once, in any
+// order. The bottom strip copies the whole picture when no layer draws it,
+// and when it is top-down: such a picture keeps its row order in the
+// surface, its rows being drawn the other way round.
+void FrameCompositor::RefreshSecondPicture(const FramePlan& frame, std::int32_t y0, std::int32_t y1) {
   if (frame.newVideo2 == nullptr) return;
   const std::int32_t height = video2_.Height();
-  const std::int32_t upTo =
-      frame.video2Position < 0 || video2TopDown_
-          ? height
-          : height - std::clamp(y0 - frame.layers[frame.video2Position].top, 0, height);
-  if (upTo <= *rowsDone) return;
+  // Picture rows, counted from its bottom (the start of the buffer), that
+  // lie at frame row y or below.
+  auto rowsFrom = [&](std::int32_t y) {
+    return frame.video2Position < 0 || video2TopDown_
+               ? height
+               : height - std::clamp(y - frame.layers[frame.video2Position].top, 0, height);
+  };
+  const std::int32_t from = y1 >= composite_.Height() ? 0 : rowsFrom(y1);
+  const std::int32_t to = y0 <= 0 ? height : rowsFrom(y0);
+  if (to <= from) return;
   const std::size_t stride = video2_.Stride();
-  const std::size_t first = static_cast<std::size_t>(*rowsDone) * stride;
-  StreamCopy(video2_.Data() + first, frame.newVideo2 + first,
-             static_cast<std::size_t>(upTo - *rowsDone) * stride);
-  *rowsDone = upTo;
+  const std::size_t first = static_cast<std::size_t>(from) * stride;
+  StreamCopy(video2_.Data() + first, frame.newVideo2 + first, static_cast<std::size_t>(to - from) * stride);
 }
 
 // Composes frame rows y0..y1-1 in `strip`, laid out as in the composite
@@ -287,18 +298,31 @@ HResult FrameCompositor::ComposeFrame(const OverlaySettings& settings, const std
   const std::int32_t height = composite_.Height();
   const std::int32_t stripRows = StripRows();
   const std::size_t stride = composite_.Stride();
-  std::uint8_t* const strip = StripBuffer();
-  std::int32_t video2RowsDone = 0;
-  for (std::int32_t y1 = height; y1 > 0; y1 -= stripRows) {
+  const auto strips = static_cast<std::size_t>((height + stripRows - 1) / stripRows);
+  // Strip i is frame rows y0..y1-1 with y1 = height - i * stripRows. Each
+  // worker takes its strips in ascending order, so bottom to top, as its
+  // copy of the plans expects (drawing moves a plan's place in its region).
+  auto composeStrip = [&](std::size_t index, int worker) {
+    const std::int32_t y1 = height - static_cast<std::int32_t>(index) * stripRows;
     const std::int32_t y0 = std::max(0, y1 - stripRows);
-    RefreshSecondPicture(frame, y0, &video2RowsDone);
-    ComposeStrip(frame, y0, y1, strip);
+    FramePlan& plans = worker == 0 ? frame : workerPlans_[static_cast<std::size_t>(worker)];
+    std::uint8_t* const strip = StripBuffer(worker);
+    RefreshSecondPicture(plans, y0, y1);
+    ComposeStrip(plans, y0, y1, strip);
     const std::size_t blockOffset = static_cast<std::size_t>(height - y1) * stride;
     const std::size_t blockBytes = static_cast<std::size_t>(y1 - y0) * stride;
     StreamCopy(composite_.Data() + blockOffset, strip, blockBytes);
     if (deliver) StreamCopy(output + blockOffset, strip, blockBytes);
+    // A helper's streaming stores are visible before it reports the strip done.
+    if (worker != 0) StreamFence();
+  };
+  const int helpers = pool_ != nullptr ? pool_->Helpers() : 0;
+  if (helpers > 0 && helpers < workers_ && strips > 1) {
+    for (int w = 1; w <= helpers; ++w) workerPlans_[static_cast<std::size_t>(w)] = frame;
+    pool_->Run(strips, composeStrip);
+  } else {
+    for (std::size_t i = 0; i < strips; ++i) composeStrip(i, 0);
   }
-  RefreshSecondPicture(frame, 0, &video2RowsDone);
   StreamFence();
   return deliver ? kOk : kFail;
 }

@@ -15,6 +15,12 @@
 // The second picture's surface is refreshed strip by strip too. The
 // background surface is one colour, so it is kept as one row that stands
 // for every frame row.
+//
+// The strips of a frame can be shared among several threads (the caller of
+// ComposeFrame and the helpers of a WorkerPool): each has its own strip
+// buffer and its own copy of the frame's plans, and every strip is composed
+// the same whichever thread takes it, so the bytes never depend on the
+// number of threads.
 #include <cstddef>
 #include <cstdint>
 #include <vector>
@@ -23,6 +29,7 @@
 #include "engine/core/overlay_settings.h"
 #include "engine/core/pass_kernels.h"
 #include "engine/core/pixel_image.h"
+#include "engine/core/worker_pool.h"
 
 namespace ovl {
 
@@ -63,6 +70,17 @@ class FrameCompositor {
   std::int32_t StripRows() const;
   void SetStripRows(std::int32_t rows);
   std::size_t CompositeBytes() const { return composite_.SizeBytes(); }
+
+  // Up to `workers` threads compose a frame's strips: the caller and the
+  // helpers of the pool given to UsePool. Their strip buffers are made now
+  // and with the surfaces, never per frame; kOutOfMemory releases the
+  // surfaces, as a failed BuildSurfaces does.
+  HResult SetWorkers(int workers);
+  int Workers() const { return workers_; }
+  // The pool whose helpers share the strips (nullptr: the caller alone). A
+  // pool with more helpers than SetWorkers allows for leaves the frames to
+  // the caller alone.
+  void UsePool(WorkerPool* pool) { pool_ = pool; }
   const PassKernels& Kernels() const { return *kernels_; }
 
  private:
@@ -81,25 +99,28 @@ class FrameCompositor {
                       const std::uint8_t* newVideo2);
   int FirstVisibleLayer(const FramePlan& frame, std::int32_t y0, std::int32_t y1,
                         bool* drawAsCopy) const;
-  void RefreshSecondPicture(const FramePlan& frame, std::int32_t y0, std::int32_t* rowsDone);
+  void RefreshSecondPicture(const FramePlan& frame, std::int32_t y0, std::int32_t y1);
   void ComposeStrip(FramePlan& frame, std::int32_t y0, std::int32_t y1, std::uint8_t* strip);
 
   ConstRgbView PictureOf(const OverlaySettings& settings, std::uint32_t layerType,
                          ConstRgbView video1) const;
   bool SizeStripBuffer();
   void PlanOverBlack(LayerPlan& plan);
-  std::uint8_t* StripBuffer();
+  std::uint8_t* StripBuffer(int worker);
 
   const PassKernels* kernels_;
   RgbImage composite_;
   RgbImage background_;  // one row of the background colour
   RgbImage blendedBackground_;  // one row: the background blended over black
-  std::uint8_t maskTable_[3 * 256] = {};  // the background masked over black
+  MaskOverBlack maskTable_;  // the background masked over black
   RgbImage video2_;  // rows in the order the second input sends them
   bool video2TopDown_ = false;
   VideoFormat video1Format_;
   std::int32_t stripRows_ = 0;
-  std::vector<std::uint8_t> stripStore_;  // one strip being composed
+  int workers_ = 1;
+  WorkerPool* pool_ = nullptr;
+  std::vector<std::vector<std::uint8_t>> stripStores_;  // per worker: one strip being composed
+  std::vector<FramePlan> workerPlans_;  // per helper: its copy of the frame's plans
 };
 
 }  // namespace ovl

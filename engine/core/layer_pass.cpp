@@ -152,7 +152,7 @@ void DrawLayerRows(RgbView out, LayerPlan& plan, std::int32_t y0, std::int32_t y
         if (y - ypos < mask.height) {
           split = static_cast<std::int32_t>(std::min<std::int64_t>(x1, std::max<std::int64_t>(x0, maskRight)));
           if (split > x0 && plan.maskTable != nullptr) {
-            kernels.maskTable(outAt(y, x0), plan.maskTable, mask.RowFromTop(y - ypos) + (x0 - xpos),
+            kernels.maskTable(outAt(y, x0), *plan.maskTable, mask.RowFromTop(y - ypos) + (x0 - xpos),
                               static_cast<std::size_t>(split - x0));
           } else if (split > x0) {
             kernels.mask(outAt(y, x0), layerAt(y, x0), mask.RowFromTop(y - ypos) + (x0 - xpos),

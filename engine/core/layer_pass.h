@@ -39,7 +39,7 @@ struct LayerPlan {
   std::uint32_t key = 0;
   std::uint8_t level = 0;
   MaskView mask;
-  const std::uint8_t* maskTable = nullptr;  // Mask through PassKernels::maskTable (one colour over black)
+  const MaskOverBlack* maskTable = nullptr;  // Mask through PassKernels::maskTable (one colour over black)
 
   // Every byte of rows y0..y1-1 is replaced by the layer alone, so what
   // lies beneath there never shows.

@@ -10,6 +10,8 @@
 #include <cstdint>
 #include <vector>
 
+#include "engine/core/mask_over_black.h"
+
 namespace ovl {
 
 struct PassKernels {
@@ -27,9 +29,9 @@ struct PassKernels {
   // `mask` holds one stored value per pixel.
   void (*mask)(std::uint8_t* out, const std::uint8_t* layer, const std::uint8_t* mask,
                std::size_t pixels);
-  // out[3i + c] = table[256 * c + mask[i]]: a one-colour layer masked over
-  // black, whose every result byte depends only on its channel and m.
-  void (*maskTable)(std::uint8_t* out, const std::uint8_t* table, const std::uint8_t* mask,
+  // out[3i + c] = table.values[c][mask[i]]: a one-colour layer masked over
+  // black.
+  void (*maskTable)(std::uint8_t* out, const MaskOverBlack& table, const std::uint8_t* mask,
                     std::size_t pixels);
 };
 

@@ -22,6 +22,7 @@
 #include <cstring>
 
 #include "engine/core/blend_arithmetic.h"
+#include "engine/core/mask_redo_flags.h"
 #endif
 
 namespace ovl {
@@ -221,41 +222,6 @@ OVL_AVX512 inline __m512i Lookup(const ByteTable& t, __m512i index) {
   const __m512i low = _mm512_permutex2var_epi8(t.quarter[0], index, t.quarter[1]);
   const __m512i high = _mm512_permutex2var_epi8(t.quarter[2], index, t.quarter[3]);
   return _mm512_mask_blend_epi8(_mm512_movepi8_mask(index), low, high);
-}
-
-// Per mask value: bit 0 when some layer byte l, with out == l, has a
-// double result one below floor(N / 255); bit 1 when some pair out != l
-// with N a multiple of 255 has. Found by evaluating the double formula over
-// every pair with N a multiple of 255 (out - l a multiple of 255 / gcd(m,
-// 255)), so a lane whose bit is clear keeps its integer result. m = 0 and
-// 255 have neither bit.
-struct MaskRedoFlags {
-  std::uint8_t flags[256];
-};
-
-const MaskRedoFlags& RedoFlags() {
-  static const MaskRedoFlags table = [] {
-    MaskRedoFlags t{};
-    for (int m = 1; m < 255; ++m) {
-      int g = 255;
-      for (int a = m; a != 0;) {  // g = gcd(m, 255)
-        const int r = g % a;
-        g = a;
-        a = r;
-      }
-      for (int l = 0; l < 256; ++l) {
-        for (int o = l % (255 / g); o < 256; o += 255 / g) {
-          const auto out = static_cast<std::uint8_t>(o), layer = static_cast<std::uint8_t>(l);
-          const auto mask = static_cast<std::uint8_t>(m);
-          if (MaskBlendDouble(out, layer, mask) != MaskNumerator(out, layer, mask) / 255u) {
-            t.flags[m] |= o == l ? 1 : 2;
-          }
-        }
-      }
-    }
-    return t;
-  }();
-  return table;
 }
 
 constexpr std::uint8_t kIota[64] = {
@@ -477,9 +443,10 @@ OVL_AVX512 inline void MaskTableStep(std::uint8_t* out, const ByteTable (&tables
 
 // Sixty-four pixels per step: each channel's 64 values by lookup, then
 // interleaved into the three chunks of 64 bytes.
-OVL_AVX512 void MaskTableAvx512(std::uint8_t* out, const std::uint8_t* table, const std::uint8_t* mask,
+OVL_AVX512 void MaskTableAvx512(std::uint8_t* out, const MaskOverBlack& table, const std::uint8_t* mask,
                                 std::size_t pixels) {
-  const ByteTable tables[3] = {LoadByteTable(table), LoadByteTable(table + 256), LoadByteTable(table + 512)};
+  const ByteTable tables[3] = {LoadByteTable(table.values[0]), LoadByteTable(table.values[1]),
+                               LoadByteTable(table.values[2])};
   std::size_t i = 0;
   for (; i + 64 <= pixels; i += 64) MaskTableStep<true>(out + 3 * i, tables, _mm512_loadu_si512(mask + i), 192);
   if (i < pixels) {

@@ -52,12 +52,12 @@ void MaskScalar(std::uint8_t* out, const std::uint8_t* layer, const std::uint8_t
   }
 }
 
-void MaskTableScalar(std::uint8_t* out, const std::uint8_t* table, const std::uint8_t* mask,
+void MaskTableScalar(std::uint8_t* out, const MaskOverBlack& table, const std::uint8_t* mask,
                      std::size_t pixels) {
   for (std::size_t i = 0; i < pixels; ++i, out += 3) {
-    out[0] = table[mask[i]];
-    out[1] = table[256 + mask[i]];
-    out[2] = table[512 + mask[i]];
+    out[0] = table.values[0][mask[i]];
+    out[1] = table.values[1][mask[i]];
+    out[2] = table.values[2][mask[i]];
   }
 }
 

@@ -106,7 +106,11 @@ ovl::HResult CVOvrLyFilter::Host::BackgroundColorChanged(std::uint32_t colorref)
 HRESULT STDMETHODCALLTYPE CVOvrLyFilter::Stop() {
   ovl::diag::Trace("\nVOvly.Stop()");
   m_pairing.Stop();  // before the lock: a parked streaming thread must leave
-  return CBaseFilter::Stop();
+  const HRESULT hr = CBaseFilter::Stop();
+  // The helpers take no lock of the filter: a frame still being composed
+  // finishes on the streaming thread.
+  m_stripPool.Stop();
+  return hr;
 }
 
 HRESULT CVOvrLyFilter::StartStreaming() {
@@ -115,6 +119,10 @@ HRESULT CVOvrLyFilter::StartStreaming() {
     if (CMuxTransformInputPin* pin = InputPin(i)) pin->SetEndOfStream(false);
   }
   m_pairing.StartStreaming();
+  // Without its helpers (no thread to be had) a frame is composed by the
+  // streaming thread alone.
+  m_stripPool.Start(m_compositor.Workers() - 1);
+  m_compositor.UsePool(&m_stripPool);
   return S_OK;
 }
 

@@ -65,6 +65,13 @@ class CVOvrLyFilter : public CMultipleInputPinTransformFilter,
 
   // The pictures as the output connection sized them (for tests and tools).
   const ovl::FrameCompositor& Compositor() const { return m_compositor; }
+  // Fixes the strip workers and rows per strip from the next connection of
+  // the output, so that tests share even small frames among several
+  // threads (0: automatic).
+  void FixStripSharing(int workers, int stripRows) {
+    m_fixedStripWorkers = workers;
+    m_fixedStripRows = stripRows;
+  }
 
  protected:
   CMuxTransformInputPin* CreateInputPin(int index, LPCWSTR name, HRESULT* phr) override;
@@ -101,6 +108,11 @@ class CVOvrLyFilter : public CMultipleInputPinTransformFilter,
   Host m_host;
   ovl::SettingsAccess m_access;
   ovl::FrameCompositor m_compositor;
+  // Helpers that share each frame's strips with the streaming thread:
+  // started when streaming starts, joined when the filter stops.
+  ovl::WorkerPool m_stripPool;
+  int m_fixedStripWorkers = 0;
+  int m_fixedStripRows = 0;
   BITMAPINFOHEADER m_video1Header;  // biSize 0 while input 0 is not connected
   BITMAPINFOHEADER m_video2Header;
   InputPairing m_pairing;

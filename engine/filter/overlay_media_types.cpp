@@ -2,6 +2,7 @@
 // and disconnecting a pin does to the composite size and the surfaces.
 #include "engine/core/composite_size.h"
 #include "engine/filter/overlay_filter.h"
+#include "engine/filter/strip_workers_for_frame.h"
 #include "persistence/core/com_ptr.h"
 #include "engine/core/pixel_image.h"
 #include "engine/filter/video_rows.h"
@@ -106,10 +107,16 @@ HRESULT CVOvrLyFilter::BuildSurfaces() {
     video1 = format(m_video1Header);
     video2 = format(m_video2Header);
   }
-  const ovl::HResult hr = m_compositor.BuildSurfaces(static_cast<std::int32_t>(m_settings.CompositeWidth),
-                                                     static_cast<std::int32_t>(m_settings.CompositeHeight),
-                                                     m_settings.BkLayerColor, video1, video2);
-  return hr == ovl::kOk ? S_OK : E_FAIL;
+  const auto width = static_cast<std::int32_t>(m_settings.CompositeWidth);
+  const auto height = static_cast<std::int32_t>(m_settings.CompositeHeight);
+  // The strip workers are chosen once per connection, with the frame size.
+  if (m_compositor.SetWorkers(m_fixedStripWorkers > 0 ? m_fixedStripWorkers
+                                                      : ovl::StripWorkersForFrame(width, height)) != ovl::kOk) {
+    return E_FAIL;
+  }
+  const ovl::HResult hr = m_compositor.BuildSurfaces(width, height, m_settings.BkLayerColor, video1, video2);
+  if (hr == ovl::kOk && m_fixedStripRows > 0) m_compositor.SetStripRows(m_fixedStripRows);
+  return hr == ovl::kOk && m_compositor.HasOutputSurface() ? S_OK : E_FAIL;
 }
 
 HRESULT CVOvrLyFilter::CompleteConnect(PIN_DIRECTION direction, int pinIndex, IPin* /*receivePin*/) {

@@ -104,6 +104,34 @@ TEST_P(BlendExhaustive, MaskMatchesTheDoubleFormulaForSparseMultiplesOf255) {
   EXPECT_EQ(0, mismatches);
 }
 
+// A one-colour layer masked over black, every channel value with every
+// mask value: channel 0 takes value v, channel 1 255 - v and channel 2
+// 7v mod 256, each over a run whose mask values start at a different place
+// so every value meets every byte position of a vector step.
+TEST_P(BlendExhaustive, MaskOverBlackMatchesTheDoubleFormulaForEveryColourAndMask) {
+  const PassKernels& kernels = *GetParam();
+  constexpr std::size_t kPixels = 256 + 11;
+  long mismatches = 0;
+  for (int v = 0; v < 256; ++v) {
+    const std::uint8_t colour[3] = {static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(255 - v),
+                                    static_cast<std::uint8_t>(7 * v)};
+    MaskOverBlack table;
+    table.SetColour(colour);
+    std::array<std::uint8_t, kPixels> mask{};
+    for (std::size_t p = 0; p < kPixels; ++p) mask[p] = static_cast<std::uint8_t>(p * 37 + v);
+    std::array<std::uint8_t, 3 * kPixels> out{};
+    kernels.maskTable(out.data(), table, mask.data(), kPixels);
+    for (std::size_t i = 0; i < out.size(); ++i) {
+      const auto expected = reference::MaskByte(0, colour[i % 3], mask[i / 3]);
+      if (out[i] != expected && ++mismatches < 5) {
+        ADD_FAILURE() << kernels.name << " colour " << int(colour[i % 3]) << " mask " << int(mask[i / 3]) << ": "
+                      << int(out[i]) << " != " << int(expected);
+      }
+    }
+  }
+  EXPECT_EQ(0, mismatches);
+}
+
 // Colour keys over every value of each channel in turn (the other two at
 // the key's value), so every near miss is tried.
 TEST_P(BlendExhaustive, ColorKeySkipsExactlyTheKeyColour) {

@@ -5,6 +5,8 @@
 
 #include <algorithm>
 #include <random>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/core/frame_compositor.h"
@@ -58,17 +60,35 @@ std::vector<Outcome> RunFrames(Compositor& compositor, Scene& scene, std::mt1993
   return outcomes;
 }
 
-class Differential : public ::testing::TestWithParam<const PassKernels*> {};
+// Per kernel set and number of strip workers (1, 2 and an odd 3).
+class Differential : public ::testing::TestWithParam<std::tuple<const PassKernels*, int>> {
+ protected:
+  // A compositor whose strips are shared by the parameter's worker count.
+  struct Pooled {
+    WorkerPool pool;
+    FrameCompositor fast;
+    Pooled(const PassKernels& kernels, int workers) : fast(kernels) {
+      EXPECT_TRUE(pool.Start(workers - 1));
+      EXPECT_EQ(kOk, fast.SetWorkers(workers));
+      fast.UsePool(&pool);
+      // Small frames fit one default strip; several workers need several.
+      if (workers > 1) fast.SetStripRows(5);
+    }
+  };
+  const PassKernels& Kernels() const { return *std::get<0>(GetParam()); }
+  int Workers() const { return std::get<1>(GetParam()); }
+};
 
 TEST_P(Differential, RandomScenesMatchTheReferenceByteForByte) {
-  const PassKernels& kernels = *GetParam();
+  const PassKernels& kernels = Kernels();
   const SceneMode modes[] = {SceneMode::Copy, SceneMode::ColorKey, SceneMode::Opacity,
                              SceneMode::Mask, SceneMode::Mixed};
   int scenes = 0;
   for (std::uint32_t seed = 1; seed <= 600; ++seed) {
     std::mt19937 rng(seed);
     Scene scene = testing::RandomScene(rng, modes[seed % 5]);
-    FrameCompositor fast(kernels);
+    Pooled pooled(kernels, Workers());
+    FrameCompositor& fast = pooled.fast;
     reference::ReferenceCompositor literal;
     const auto expected = RunFrames(literal, scene, std::mt19937(seed * 7), 3);
     const auto actual = RunFrames(fast, scene, std::mt19937(seed * 7), 3);
@@ -87,11 +107,12 @@ TEST_P(Differential, RandomScenesMatchTheReferenceByteForByte) {
 // Long rows with every mode, so the vector loops (not just their tails) run
 // over spans that start and end at every alignment.
 TEST_P(Differential, WideFramesWithEllipsesMatchTheReference) {
-  const PassKernels& kernels = *GetParam();
+  const PassKernels& kernels = Kernels();
   for (SceneMode mode : {SceneMode::Copy, SceneMode::ColorKey, SceneMode::Opacity, SceneMode::Mask}) {
     for (bool ellipse : {false, true}) {
       Scene scene = testing::BenchScene(257, 67, mode, ellipse);
-      FrameCompositor fast(kernels);
+      Pooled pooled(kernels, Workers());
+      FrameCompositor& fast = pooled.fast;
       reference::ReferenceCompositor literal;
       const auto expected = RunFrames(literal, scene, std::mt19937(3), 2);
       const auto actual = RunFrames(fast, scene, std::mt19937(3), 2);
@@ -108,7 +129,7 @@ TEST_P(Differential, WideFramesWithEllipsesMatchTheReference) {
 // reference fed the same pictures bottom-up; strips of random height put
 // the strip edges anywhere in the flipped pictures.
 TEST_P(Differential, TopDownInputsMatchTheReferenceFedThemBottomUp) {
-  const PassKernels& kernels = *GetParam();
+  const PassKernels& kernels = Kernels();
   const SceneMode modes[] = {SceneMode::Copy, SceneMode::ColorKey, SceneMode::Opacity,
                              SceneMode::Mask, SceneMode::Mixed};
   for (std::uint32_t seed = 1; seed <= 150; ++seed) {
@@ -116,7 +137,8 @@ TEST_P(Differential, TopDownInputsMatchTheReferenceFedThemBottomUp) {
     Scene scene = testing::RandomScene(rng, modes[seed % 5]);
     const bool topDown1 = seed % 3 != 1;
     const bool topDown2 = seed % 3 != 2;
-    FrameCompositor fast(kernels);
+    Pooled pooled(kernels, Workers());
+    FrameCompositor& fast = pooled.fast;
     reference::ReferenceCompositor literal;
     if (seed % 2 == 0) fast.SetStripRows(1 + static_cast<std::int32_t>(rng() % 7));
     const auto expected = RunFrames(literal, scene, std::mt19937(seed * 7), 3);
@@ -131,8 +153,12 @@ TEST_P(Differential, TopDownInputsMatchTheReferenceFedThemBottomUp) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kernels, Differential, ::testing::ValuesIn(SupportedPassKernels()),
-                         [](const auto& info) { return std::string(info.param->name); });
+INSTANTIATE_TEST_SUITE_P(Kernels, Differential,
+                         ::testing::Combine(::testing::ValuesIn(SupportedPassKernels()), ::testing::Values(1, 2, 3)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param)->name) + "_workers" +
+                                  std::to_string(std::get<1>(info.param));
+                         });
 
 }  // namespace
 }  // namespace ovl

@@ -4,6 +4,8 @@
 #include <gtest/gtest.h>
 
 #include <random>
+#include <string>
+#include <tuple>
 #include <vector>
 
 #include "engine/core/frame_compositor.h"
@@ -39,12 +41,27 @@ std::vector<std::vector<std::uint8_t>> Compose(Compositor& compositor, Scene& sc
   return outputs;
 }
 
-class Strips : public ::testing::TestWithParam<const PassKernels*> {};
+// Per kernel set and number of strip workers (1, 2 and an odd 3).
+class Strips : public ::testing::TestWithParam<std::tuple<const PassKernels*, int>> {
+ protected:
+  // A compositor whose strips are shared by the parameter's worker count.
+  struct Pooled {
+    WorkerPool pool;
+    FrameCompositor fast;
+    Pooled(const PassKernels& kernels, int workers) : fast(kernels) {
+      EXPECT_TRUE(pool.Start(workers - 1));
+      EXPECT_EQ(kOk, fast.SetWorkers(workers));
+      fast.UsePool(&pool);
+    }
+  };
+  const PassKernels& Kernels() const { return *std::get<0>(GetParam()); }
+  int Workers() const { return std::get<1>(GetParam()); }
+};
 
 // Strips of 1, 2, 3 and 7 rows put boundaries inside region bands, mask
 // rows, the second picture's rows and the layers' top and bottom edges.
 TEST_P(Strips, EveryStripHeightMatchesTheReference) {
-  const PassKernels& kernels = *GetParam();
+  const PassKernels& kernels = Kernels();
   const SceneMode modes[] = {SceneMode::Copy, SceneMode::ColorKey, SceneMode::Opacity, SceneMode::Mask,
                              SceneMode::Mixed};
   for (std::uint32_t seed = 1; seed <= 150; ++seed) {
@@ -54,7 +71,8 @@ TEST_P(Strips, EveryStripHeightMatchesTheReference) {
     const unsigned held = seed * 2654435761u;  // a different mix of held frames per scene
     const auto expected = Compose(literal, scene, seed, 4, held);
     for (std::int32_t rows : {1, 2, 3, 7}) {
-      FrameCompositor fast(kernels);
+      Pooled pooled(kernels, Workers());
+      FrameCompositor& fast = pooled.fast;
       fast.SetStripRows(rows);
       const auto actual = Compose(fast, scene, seed, 4, held);
       ASSERT_EQ(expected.size(), actual.size());
@@ -69,14 +87,15 @@ TEST_P(Strips, EveryStripHeightMatchesTheReference) {
 // One-row and one-column frames, odd widths, every mode, with and without
 // an ellipse, through the default strip height.
 TEST_P(Strips, ThinFramesMatchTheReference) {
-  const PassKernels& kernels = *GetParam();
+  const PassKernels& kernels = Kernels();
   const std::int32_t sizes[][2] = {{1, 1}, {1, 9}, {9, 1}, {131, 1}, {67, 2}, {1, 40}, {257, 3}};
   for (const auto& size : sizes) {
     for (SceneMode mode : {SceneMode::Copy, SceneMode::ColorKey, SceneMode::Opacity, SceneMode::Mask}) {
       for (bool ellipse : {false, true}) {
         Scene scene = testing::BenchScene(size[0], size[1], mode, ellipse);
         reference::ReferenceCompositor literal;
-        FrameCompositor fast(kernels);
+        Pooled pooled(kernels, Workers());
+        FrameCompositor& fast = pooled.fast;
         const auto expected = Compose(literal, scene, 11, 3, 0b101);
         const auto actual = Compose(fast, scene, 11, 3, 0b101);
         ASSERT_EQ(expected, actual) << kernels.name << " " << size[0] << "x" << size[1] << " mode "
@@ -86,8 +105,12 @@ TEST_P(Strips, ThinFramesMatchTheReference) {
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Kernels, Strips, ::testing::ValuesIn(SupportedPassKernels()),
-                         [](const auto& info) { return std::string(info.param->name); });
+INSTANTIATE_TEST_SUITE_P(Kernels, Strips,
+                         ::testing::Combine(::testing::ValuesIn(SupportedPassKernels()), ::testing::Values(1, 2, 3)),
+                         [](const auto& info) {
+                           return std::string(std::get<0>(info.param)->name) + "_workers" +
+                                  std::to_string(std::get<1>(info.param));
+                         });
 
 // Layers that change nothing are left out, and one that replaces a whole
 // strip makes everything beneath it (the black clear too) moot; the bytes

@@ -1,7 +1,9 @@
 // Randomised state changes, seeks and flushes while both inputs stream at
 // different rates. A watchdog ends the run, naming the call, when anything
 // takes more than a few seconds; afterwards a clean run still pairs every
-// frame correctly and nothing leaks.
+// frame correctly and nothing leaks. Each frame's strips (one row each) are
+// shared by three threads, so stopping, flushing and seeking meet helpers
+// at work.
 #include <gtest/gtest.h>
 
 #include <cstdio>
@@ -26,11 +28,13 @@ TEST(SyncStress, RandomCyclesNeverHang) {
   Watchdog watchdog(5000);
   {
     OverlayRig rig;
+    rig.filter->FixStripSharing(3, 1);
     rig.main->SetStream({kMainFrame, kMainFrames, kMainTag});
     rig.second->SetStream({kSecondFrame, kSecondFrames, kSecondTag});
     rig.main->EnableSeeking();
     rig.second->EnableSeeking();
     ASSERT_TRUE(rig.Connect());
+    ASSERT_EQ(3, rig.filter->Compositor().Workers());
 
     // OVL_STRESS_SEED repeats a run.
     const char* seedText = std::getenv("OVL_STRESS_SEED");
