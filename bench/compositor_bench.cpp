@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/timing_reporter.h"
 #include "engine/core/frame_compositor.h"
 #include "tests/support/reference_compositor.h"
 #include "tests/support/scene_builder.h"
@@ -150,27 +151,9 @@ void BM_Kernel(benchmark::State& state, const PassKernels* kernels, KernelCase w
   }
 }
 
-struct Timing {
-  double median = 0, best = 0;  // seconds per frame
-};
-
-class CollectingReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      // The benchmarks report milliseconds.
-      if (run.aggregate_name == "median") timings[run.run_name.function_name].median = run.GetAdjustedCPUTime() / 1e3;
-      if (run.aggregate_name == "min") timings[run.run_name.function_name].best = run.GetAdjustedCPUTime() / 1e3;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, Timing> timings;
-};
-
-double Smallest(const std::vector<double>& v) { return v.empty() ? 0.0 : *std::min_element(v.begin(), v.end()); }
 
 void Configure(benchmark::internal::Benchmark* b) {
-  b->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions)->ComputeStatistics("min", Smallest)
+  b->Unit(benchmark::kMillisecond)->Repetitions(kRepetitions)->ComputeStatistics("min", bench::Smallest)
       ->DisplayAggregatesOnly();
 }
 
@@ -216,12 +199,12 @@ int main(int argc, char** argv) {
   args.insert(args.begin() + 1, interleave.data());
   int argCount = static_cast<int>(args.size());
   benchmark::Initialize(&argCount, args.data());
-  CollectingReporter reporter;
+  bench::CollectingReporter reporter(bench::CollectingReporter::Clock::Cpu);
   benchmark::RunSpecifiedBenchmarks(&reporter);
   auto& t = reporter.timings;
 
-  const Timing memcpyFrame = t["memcpy/frame-traffic"];
-  const Timing memcpyMasks = t["memcpy/frame-traffic+masks"];
+  const bench::Timing memcpyFrame = t["memcpy/frame-traffic"];
+  const bench::Timing memcpyMasks = t["memcpy/frame-traffic+masks"];
   std::printf("\n1920x1080, four layers, a second-input picture every frame; %d repetitions, CPU time of one "
               "thread; each cell median / best.\n\nFrames per second:\n\n| mode | clip | reference",
               kRepetitions);
@@ -232,11 +215,11 @@ int main(int argc, char** argv) {
   auto fps = [](double seconds) { return seconds > 0 ? 1.0 / seconds : 0.0; };
   for (SceneMode mode : modes) {
     for (bool ellipse : {false, true}) {
-      const Timing literal = t[Key("reference", mode, ellipse)];
+      const bench::Timing literal = t[Key("reference", mode, ellipse)];
       std::printf("| %s | %s | %.1f / %.1f", ModeName(mode), ellipse ? "ellipse" : "none", fps(literal.median),
                   fps(literal.best));
       for (const PassKernels* kernels : kernelSets) {
-        const Timing engine = t[Key(std::string("engine/") + kernels->name, mode, ellipse)];
+        const bench::Timing engine = t[Key(std::string("engine/") + kernels->name, mode, ellipse)];
         std::printf(" | %.0f / %.0f", fps(engine.median), fps(engine.best));
       }
       std::printf(" |\n");
@@ -249,10 +232,10 @@ int main(int argc, char** argv) {
   std::printf("|\n");
   for (SceneMode mode : modes) {
     for (bool ellipse : {false, true}) {
-      const Timing floor = mode == SceneMode::Mask ? memcpyMasks : memcpyFrame;
+      const bench::Timing floor = mode == SceneMode::Mask ? memcpyMasks : memcpyFrame;
       std::printf("| %s | %s", ModeName(mode), ellipse ? "ellipse" : "none");
       for (const PassKernels* kernels : kernelSets) {
-        const Timing engine = t[Key(std::string("engine/") + kernels->name, mode, ellipse)];
+        const bench::Timing engine = t[Key(std::string("engine/") + kernels->name, mode, ellipse)];
         // Medians over medians, and best over best.
         std::printf(" | %.2f / %.2f", floor.median > 0 ? engine.median / floor.median : 0.0,
                     floor.best > 0 ? engine.best / floor.best : 0.0);
@@ -271,7 +254,7 @@ int main(int argc, char** argv) {
   for (const PassKernels* kernels : kernelSets) {
     std::printf("| %s", kernels->name);
     for (KernelCase which : kKernelCases) {
-      const Timing k = t[KernelKey(kernels, which)];
+      const bench::Timing k = t[KernelKey(kernels, which)];
       std::printf(" | %.3f / %.3f", k.median * 1e3, k.best * 1e3);
     }
     std::printf(" |\n");

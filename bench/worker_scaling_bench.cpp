@@ -14,6 +14,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/timing_reporter.h"
 #include "engine/core/frame_compositor.h"
 #include "tests/support/scene_builder.h"
 
@@ -80,25 +81,6 @@ void BM_Control(benchmark::State& state, int workers) {
 
 std::string ControlKey(int workers) { return "control/workers:" + std::to_string(workers); }
 
-struct Timing {
-  double median = 0, best = 0;  // seconds per frame
-};
-
-class CollectingReporter : public benchmark::ConsoleReporter {
- public:
-  void ReportRuns(const std::vector<Run>& runs) override {
-    for (const Run& run : runs) {
-      // Names end in /real_time; the benchmarks report milliseconds.
-      const std::string name = run.run_name.function_name;
-      if (run.aggregate_name == "median") timings[name].median = run.GetAdjustedRealTime() / 1e3;
-      if (run.aggregate_name == "min") timings[name].best = run.GetAdjustedRealTime() / 1e3;
-    }
-    ConsoleReporter::ReportRuns(runs);
-  }
-  std::map<std::string, Timing> timings;
-};
-
-double Smallest(const std::vector<double>& v) { return v.empty() ? 0.0 : *std::min_element(v.begin(), v.end()); }
 
 }  // namespace
 }  // namespace ovl
@@ -113,7 +95,7 @@ int main(int argc, char** argv) {
             ->Unit(benchmark::kMillisecond)
             ->UseRealTime()
             ->Repetitions(kRepetitions)
-            ->ComputeStatistics("min", Smallest)
+            ->ComputeStatistics("min", bench::Smallest)
             ->DisplayAggregatesOnly();
       }
     }
@@ -123,7 +105,7 @@ int main(int argc, char** argv) {
         ->Unit(benchmark::kMillisecond)
         ->UseRealTime()
         ->Repetitions(kRepetitions)
-        ->ComputeStatistics("min", Smallest)
+        ->ComputeStatistics("min", bench::Smallest)
         ->DisplayAggregatesOnly();
   }
   std::vector<char*> args(argv, argv + argc);
@@ -131,7 +113,7 @@ int main(int argc, char** argv) {
   args.insert(args.begin() + 1, interleave.data());
   int argCount = static_cast<int>(args.size());
   benchmark::Initialize(&argCount, args.data());
-  CollectingReporter reporter;
+  bench::CollectingReporter reporter(bench::CollectingReporter::Clock::Real);
   benchmark::RunSpecifiedBenchmarks(&reporter);
 
   auto fps = [](double seconds) { return seconds > 0 ? 1.0 / seconds : 0.0; };
@@ -141,15 +123,15 @@ int main(int argc, char** argv) {
               BestPassKernels().name, kRepetitions);
   for (const auto& size : kSizes) {
     for (SceneMode mode : kModes) {
-      const Timing one = reporter.timings[Key(size[0], size[1], mode, 1)];
-      const Timing two = reporter.timings[Key(size[0], size[1], mode, 2)];
+      const bench::Timing one = reporter.timings[Key(size[0], size[1], mode, 1)];
+      const bench::Timing two = reporter.timings[Key(size[0], size[1], mode, 2)];
       std::printf("| %dx%d | %s | %.0f / %.0f | %.0f / %.0f | %.2f / %.2f |\n", size[0], size[1], ModeName(mode),
                   fps(one.median), fps(one.best), fps(two.median), fps(two.best),
                   two.median > 0 ? one.median / two.median : 0.0, two.best > 0 ? one.best / two.best : 0.0);
     }
   }
-  const Timing one = reporter.timings[ControlKey(1)];
-  const Timing two = reporter.timings[ControlKey(2)];
+  const bench::Timing one = reporter.timings[ControlKey(1)];
+  const bench::Timing two = reporter.timings[ControlKey(2)];
   std::printf("| control | arithmetic only | %.0f / %.0f | %.0f / %.0f | %.2f / %.2f |\n", fps(one.median),
               fps(one.best), fps(two.median), fps(two.best), two.median > 0 ? one.median / two.median : 0.0,
               two.best > 0 ? one.best / two.best : 0.0);

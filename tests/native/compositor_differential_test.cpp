@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/core/frame_compositor.h"
+#include "tests/support/pooled_compositor.h"
 #include "tests/support/reference_compositor.h"
 #include "tests/support/scene_builder.h"
 
@@ -63,18 +64,12 @@ std::vector<Outcome> RunFrames(Compositor& compositor, Scene& scene, std::mt1993
 // Per kernel set and number of strip workers (1, 2 and an odd 3).
 class Differential : public ::testing::TestWithParam<std::tuple<const PassKernels*, int>> {
  protected:
-  // A compositor whose strips are shared by the parameter's worker count.
-  struct Pooled {
-    WorkerPool pool;
-    FrameCompositor fast;
-    Pooled(const PassKernels& kernels, int workers) : fast(kernels) {
-      EXPECT_TRUE(pool.Start(workers - 1));
-      EXPECT_EQ(kOk, fast.SetWorkers(workers));
-      fast.UsePool(&pool);
-      // Small frames fit one default strip; several workers need several.
-      if (workers > 1) fast.SetStripRows(5);
-    }
-  };
+  // Small frames fit one default strip; several workers need several.
+  FrameCompositor& Prepared(testing::PooledCompositor& pooled) const {
+    EXPECT_TRUE(pooled.ready);
+    if (Workers() > 1) pooled.compositor.SetStripRows(5);
+    return pooled.compositor;
+  }
   const PassKernels& Kernels() const { return *std::get<0>(GetParam()); }
   int Workers() const { return std::get<1>(GetParam()); }
 };
@@ -87,8 +82,8 @@ TEST_P(Differential, RandomScenesMatchTheReferenceByteForByte) {
   for (std::uint32_t seed = 1; seed <= 600; ++seed) {
     std::mt19937 rng(seed);
     Scene scene = testing::RandomScene(rng, modes[seed % 5]);
-    Pooled pooled(kernels, Workers());
-    FrameCompositor& fast = pooled.fast;
+    testing::PooledCompositor pooled(kernels, Workers());
+    FrameCompositor& fast = Prepared(pooled);
     reference::ReferenceCompositor literal;
     const auto expected = RunFrames(literal, scene, std::mt19937(seed * 7), 3);
     const auto actual = RunFrames(fast, scene, std::mt19937(seed * 7), 3);
@@ -111,8 +106,8 @@ TEST_P(Differential, WideFramesWithEllipsesMatchTheReference) {
   for (SceneMode mode : {SceneMode::Copy, SceneMode::ColorKey, SceneMode::Opacity, SceneMode::Mask}) {
     for (bool ellipse : {false, true}) {
       Scene scene = testing::BenchScene(257, 67, mode, ellipse);
-      Pooled pooled(kernels, Workers());
-      FrameCompositor& fast = pooled.fast;
+      testing::PooledCompositor pooled(kernels, Workers());
+      FrameCompositor& fast = Prepared(pooled);
       reference::ReferenceCompositor literal;
       const auto expected = RunFrames(literal, scene, std::mt19937(3), 2);
       const auto actual = RunFrames(fast, scene, std::mt19937(3), 2);
@@ -137,8 +132,8 @@ TEST_P(Differential, TopDownInputsMatchTheReferenceFedThemBottomUp) {
     Scene scene = testing::RandomScene(rng, modes[seed % 5]);
     const bool topDown1 = seed % 3 != 1;
     const bool topDown2 = seed % 3 != 2;
-    Pooled pooled(kernels, Workers());
-    FrameCompositor& fast = pooled.fast;
+    testing::PooledCompositor pooled(kernels, Workers());
+    FrameCompositor& fast = Prepared(pooled);
     reference::ReferenceCompositor literal;
     if (seed % 2 == 0) fast.SetStripRows(1 + static_cast<std::int32_t>(rng() % 7));
     const auto expected = RunFrames(literal, scene, std::mt19937(seed * 7), 3);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/core/frame_compositor.h"
+#include "tests/support/pooled_compositor.h"
 #include "tests/support/reference_compositor.h"
 #include "tests/support/scene_builder.h"
 
@@ -44,16 +45,6 @@ std::vector<std::vector<std::uint8_t>> Compose(Compositor& compositor, Scene& sc
 // Per kernel set and number of strip workers (1, 2 and an odd 3).
 class Strips : public ::testing::TestWithParam<std::tuple<const PassKernels*, int>> {
  protected:
-  // A compositor whose strips are shared by the parameter's worker count.
-  struct Pooled {
-    WorkerPool pool;
-    FrameCompositor fast;
-    Pooled(const PassKernels& kernels, int workers) : fast(kernels) {
-      EXPECT_TRUE(pool.Start(workers - 1));
-      EXPECT_EQ(kOk, fast.SetWorkers(workers));
-      fast.UsePool(&pool);
-    }
-  };
   const PassKernels& Kernels() const { return *std::get<0>(GetParam()); }
   int Workers() const { return std::get<1>(GetParam()); }
 };
@@ -71,8 +62,9 @@ TEST_P(Strips, EveryStripHeightMatchesTheReference) {
     const unsigned held = seed * 2654435761u;  // a different mix of held frames per scene
     const auto expected = Compose(literal, scene, seed, 4, held);
     for (std::int32_t rows : {1, 2, 3, 7}) {
-      Pooled pooled(kernels, Workers());
-      FrameCompositor& fast = pooled.fast;
+      testing::PooledCompositor pooled(kernels, Workers());
+      ASSERT_TRUE(pooled.ready);
+      FrameCompositor& fast = pooled.compositor;
       fast.SetStripRows(rows);
       const auto actual = Compose(fast, scene, seed, 4, held);
       ASSERT_EQ(expected.size(), actual.size());
@@ -94,8 +86,9 @@ TEST_P(Strips, ThinFramesMatchTheReference) {
       for (bool ellipse : {false, true}) {
         Scene scene = testing::BenchScene(size[0], size[1], mode, ellipse);
         reference::ReferenceCompositor literal;
-        Pooled pooled(kernels, Workers());
-        FrameCompositor& fast = pooled.fast;
+        testing::PooledCompositor pooled(kernels, Workers());
+        ASSERT_TRUE(pooled.ready);
+        FrameCompositor& fast = pooled.compositor;
         const auto expected = Compose(literal, scene, 11, 3, 0b101);
         const auto actual = Compose(fast, scene, 11, 3, 0b101);
         ASSERT_EQ(expected, actual) << kernels.name << " " << size[0] << "x" << size[1] << " mode "
