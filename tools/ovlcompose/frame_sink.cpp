@@ -5,6 +5,7 @@
 
 #include "engine/core/pixel_image.h"
 #include "tools/ovlcompose/first_pin.h"
+#include "tools/ovlcompose/single_interface_object.h"
 
 namespace ovlcompose {
 namespace {
@@ -15,25 +16,9 @@ const CLSID kNullRenderer = {0xC1F400A4, 0x3F08, 0x11D3, {0x9F, 0x0B, 0x00, 0x60
 
 }  // namespace
 
-class FrameSink::Callback : public ISampleGrabberCB {
+class FrameSink::Callback : public SingleInterfaceObject<ISampleGrabberCB> {
  public:
-  explicit Callback(FrameSink* sink) : sink_(sink) {}
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (riid == IID_IUnknown || riid == IID_ISampleGrabberCB) {
-      *ppv = static_cast<ISampleGrabberCB*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const LONG refs = InterlockedDecrement(&refs_);
-    if (refs == 0) delete this;
-    return refs;
-  }
+  explicit Callback(FrameSink* sink) : SingleInterfaceObject(IID_ISampleGrabberCB), sink_(sink) {}
   HRESULT STDMETHODCALLTYPE SampleCB(double, IMediaSample* sample) override {
     BYTE* data = nullptr;
     if (sample->IsPreroll() != S_OK && SUCCEEDED(sample->GetPointer(&data))) sink_->OnFrame(data, sample->GetSize());
@@ -42,8 +27,6 @@ class FrameSink::Callback : public ISampleGrabberCB {
   HRESULT STDMETHODCALLTYPE BufferCB(double, BYTE*, long) override { return E_NOTIMPL; }
 
  private:
-  virtual ~Callback() = default;
-  volatile LONG refs_ = 1;
   FrameSink* sink_;
 };
 

@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "persistence/core/com_ptr.h"
+#include "tools/ovlcompose/single_interface_object.h"
 
 namespace ovlcompose {
 namespace {
@@ -14,27 +15,13 @@ class TrackedPage;
 // The frame and its pages live on the one thread that runs the frame.
 std::vector<TrackedPage*> g_pages;
 
-class TrackedPage : public IPropertyPage {
+class TrackedPage : public SingleInterfaceObject<IPropertyPage> {
  public:
-  explicit TrackedPage(ComPtr<IPropertyPage> real) : real_(std::move(real)) { g_pages.push_back(this); }
-  virtual ~TrackedPage() { g_pages.erase(std::remove(g_pages.begin(), g_pages.end(), this), g_pages.end()); }
-
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IPropertyPage)) {
-      *ppv = static_cast<IPropertyPage*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+  explicit TrackedPage(ComPtr<IPropertyPage> real)
+      : SingleInterfaceObject(IID_IPropertyPage), real_(std::move(real)) {
+    g_pages.push_back(this);
   }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
+  ~TrackedPage() override { g_pages.erase(std::remove(g_pages.begin(), g_pages.end(), this), g_pages.end()); }
 
   HRESULT STDMETHODCALLTYPE SetPageSite(IPropertyPageSite* site) override { return real_->SetPageSite(site); }
   HRESULT STDMETHODCALLTYPE Activate(HWND parent, LPCRECT rect, BOOL modal) override {
@@ -54,30 +41,13 @@ class TrackedPage : public IPropertyPage {
 
  private:
   ComPtr<IPropertyPage> real_;
-  LONG refs_ = 1;
 };
 
-class TrackingFactory : public IClassFactory {
+class TrackingFactory : public SingleInterfaceObject<IClassFactory> {
  public:
-  explicit TrackingFactory(IClassFactory* real) : real_(ComPtr<IClassFactory>::Share(real)) {}
-  virtual ~TrackingFactory() = default;
+  explicit TrackingFactory(IClassFactory* real)
+      : SingleInterfaceObject(IID_IClassFactory), real_(ComPtr<IClassFactory>::Share(real)) {}
 
-  HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** ppv) override {
-    if (ppv == nullptr) return E_POINTER;
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IClassFactory)) {
-      *ppv = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
-  }
-  ULONG STDMETHODCALLTYPE AddRef() override { return InterlockedIncrement(&refs_); }
-  ULONG STDMETHODCALLTYPE Release() override {
-    const ULONG left = InterlockedDecrement(&refs_);
-    if (left == 0) delete this;
-    return left;
-  }
   HRESULT STDMETHODCALLTYPE CreateInstance(IUnknown* outer, REFIID riid, void** ppv) override {
     if (ppv == nullptr) return E_POINTER;
     *ppv = nullptr;
@@ -95,7 +65,6 @@ class TrackingFactory : public IClassFactory {
 
  private:
   ComPtr<IClassFactory> real_;
-  LONG refs_ = 1;
 };
 
 std::vector<DWORD> g_cookies;
