@@ -75,9 +75,22 @@ void InputPairing::EndOfStream(int index) {
 
 IMediaSample* InputPairing::AcquireHeldSample() {
   CAutoLock lock(&heldLock_);
-  IMediaSample* sample = composing_ != nullptr ? composing_ : held_;
-  if (sample != nullptr) sample->AddRef();
-  return sample;
+  if (held_ != nullptr) held_->AddRef();
+  return held_;
+}
+
+// AdvanceStream is a level, not a message about one sample: set when nothing
+// (or a newer sample) is held, it would let the second input's next sample
+// go before the main input has looked at it, and under load the second video
+// would drift ahead a frame at a time. So the main input lets go only of the
+// sample it examined, and otherwise just looks again. The lock orders this
+// against the second input publishing and withdrawing its sample, so the
+// FrameAvailable of a sample published meanwhile is never reset.
+void InputPairing::ReleaseExamined(IMediaSample* examined) {
+  CAutoLock lock(&heldLock_);
+  if (held_ != nullptr && held_ != examined) return;  // a newer sample waits to be looked at
+  ResetEvent(frameAvailable_);
+  if (held_ != nullptr) SetEvent(advanceStream_);
 }
 
 void InputPairing::SetHeld(IMediaSample* sample) {
@@ -152,21 +165,12 @@ HRESULT InputPairing::ReceiveMain(IMediaSample* sample, CMuxTransformInputPin& m
     ovl::ComPtr<IMediaSample> held(looked);
     if (cover != Cover::None) {
       // The frame is composed with exactly this sample, even if the second
-      // input lets go of it meanwhile: after a flush or seek AdvanceStream
-      // is still set and the second input does not wait for us.
-      {
-        CAutoLock lock(&heldLock_);
-        composing_ = held.Get();
-      }
+      // input lets go of it meanwhile (a flush or stop): our reference keeps
+      // it from going back to its allocator.
       result = filter->Receive(0, sample, held.Get());
-      {
-        CAutoLock lock(&heldLock_);
-        composing_ = nullptr;
-      }
       if (cover == Cover::Once) {
         // Shown once: let the second input move on to its next sample.
-        ResetEvent(frameAvailable_);
-        SetEvent(advanceStream_);
+        ReleaseExamined(held.Get());
       } else {
         // The next main sample looks at the same held sample first.
         SetEvent(frameAvailable_);
@@ -175,8 +179,7 @@ HRESULT InputPairing::ReceiveMain(IMediaSample* sample, CMuxTransformInputPin& m
       return result;
     }
     // Nothing held covers this sample: let the second input move on and look again.
-    ResetEvent(frameAvailable_);
-    SetEvent(advanceStream_);
+    ReleaseExamined(held.Get());
     if (second->IsEndOfStream()) {
       // The second input has ended meanwhile: the sample in hand is composed alone.
       const HRESULT alone = filter->Receive(0, sample, nullptr);

@@ -59,6 +59,10 @@ class InputPairing {
   enum class Cover { None, Covers, Once };
   Cover HeldSampleCovers(IMediaSample* main, IMediaSample** held);
   IMediaSample* AcquireHeldSample();
+  // After the main input looked at `examined` (null: nothing was held):
+  // FrameAvailable reset, and the second input let go of that sample if it
+  // still holds it.
+  void ReleaseExamined(IMediaSample* examined);
   void SetHeld(IMediaSample* sample);
   // Whether the main input's waiting sample must leave now, with the answer
   // for upstream.
@@ -72,7 +76,6 @@ class InputPairing {
   std::atomic<bool> inSeek_;    // set while a position change is forwarded to the inputs
   std::atomic<REFERENCE_TIME> secondFrameDuration_;
 
-  CCritSec heldLock_;               // guards the two pointers while they change hands
-  IMediaSample* held_ = nullptr;    // no reference of its own: the holding call has not returned
-  IMediaSample* composing_ = nullptr;  // the main input's choice; it holds the reference
+  CCritSec heldLock_;             // guards the pointer while it changes hands
+  IMediaSample* held_ = nullptr;  // no reference of its own: the holding call has not returned
 };
