@@ -9,54 +9,56 @@ HResult SettingsHost::RebuildRegion(LayerSettings& layer) {
   return kOk;
 }
 
-HResult SettingsAccess::GetField(std::uint32_t layerType, Int32Field field,
-                                 std::int32_t* value) const {
+template <class T, class Read>
+HResult SettingsAccess::ReadLayer(std::uint32_t layerType, T* value, Read read) const {
   if (value == nullptr) return kPointer;
   const LayerSettings* layer = s_.Layers.FindLayer(layerType);
   if (layer == nullptr) return kInvalidArg;
-  *value = layer->*field;
+  *value = read(*layer);
   return kOk;
+}
+
+template <class Change>
+HResult SettingsAccess::ChangeLayer(std::uint32_t layerType, Change change) {
+  FilterLockGuard lock(host_);
+  LayerSettings* layer = s_.Layers.FindLayer(layerType);
+  if (layer == nullptr) return kInvalidArg;
+  return change(*layer);
+}
+
+HResult SettingsAccess::GetField(std::uint32_t layerType, Int32Field field,
+                                 std::int32_t* value) const {
+  return ReadLayer(layerType, value, [&](const LayerSettings& layer) { return layer.*field; });
 }
 
 HResult SettingsAccess::PutField(std::uint32_t layerType, Int32Field field, std::int32_t value) {
-  FilterLockGuard lock(host_);
-  LayerSettings* layer = s_.Layers.FindLayer(layerType);
-  if (layer == nullptr) return kInvalidArg;
-  layer->*field = value;
-  return kOk;
+  return ChangeLayer(layerType, [&](LayerSettings& layer) {
+    layer.*field = value;
+    return kOk;
+  });
 }
 
 HResult SettingsAccess::GetTransparentColor(std::uint32_t layerType, std::uint32_t* value) const {
-  if (value == nullptr) return kPointer;
-  const LayerSettings* layer = s_.Layers.FindLayer(layerType);
-  if (layer == nullptr) return kInvalidArg;
-  *value = layer->TransparentColor;
-  return kOk;
+  return ReadLayer(layerType, value, [](const LayerSettings& layer) { return layer.TransparentColor; });
 }
 
 HResult SettingsAccess::PutTransparentColor(std::uint32_t layerType, std::uint32_t value) {
-  FilterLockGuard lock(host_);
-  LayerSettings* layer = s_.Layers.FindLayer(layerType);
-  if (layer == nullptr) return kInvalidArg;
-  layer->TransparentColor = value;
-  return kOk;
+  return ChangeLayer(layerType, [&](LayerSettings& layer) {
+    layer.TransparentColor = value;
+    return kOk;
+  });
 }
 
 HResult SettingsAccess::GetFlag(std::uint32_t layerType, UInt32Field flag,
                                 VariantBool* value) const {
-  if (value == nullptr) return kPointer;
-  const LayerSettings* layer = s_.Layers.FindLayer(layerType);
-  if (layer == nullptr) return kInvalidArg;
-  *value = ToVariantBool(layer->*flag);
-  return kOk;
+  return ReadLayer(layerType, value, [&](const LayerSettings& layer) { return ToVariantBool(layer.*flag); });
 }
 
 HResult SettingsAccess::PutFlag(std::uint32_t layerType, UInt32Field flag, VariantBool value) {
-  FilterLockGuard lock(host_);
-  LayerSettings* layer = s_.Layers.FindLayer(layerType);
-  if (layer == nullptr) return kInvalidArg;
-  layer->*flag = FlagFromVariantBool(value);
-  return kOk;
+  return ChangeLayer(layerType, [&](LayerSettings& layer) {
+    layer.*flag = FlagFromVariantBool(value);
+    return kOk;
+  });
 }
 
 HResult SettingsAccess::GetOpacity(std::uint32_t layerType, std::int32_t* value) const {
@@ -64,40 +66,34 @@ HResult SettingsAccess::GetOpacity(std::uint32_t layerType, std::int32_t* value)
 }
 
 HResult SettingsAccess::PutOpacity(std::uint32_t layerType, std::int32_t value) {
-  FilterLockGuard lock(host_);
-  LayerSettings* layer = s_.Layers.FindLayer(layerType);
-  if (layer == nullptr) return kInvalidArg;
-  layer->Opacity = value;
-  layer->OpacityLevel = OpacityLevelFromOpacity(value);
-  return kOk;
+  return ChangeLayer(layerType, [&](LayerSettings& layer) {
+    layer.Opacity = value;
+    layer.OpacityLevel = OpacityLevelFromOpacity(value);
+    return kOk;
+  });
 }
 
 HResult SettingsAccess::GetRegion(std::uint32_t layerType, std::uint32_t* value) const {
-  if (value == nullptr) return kPointer;
-  const LayerSettings* layer = s_.Layers.FindLayer(layerType);
-  if (layer == nullptr) return kInvalidArg;
-  *value = layer->Region;
-  return kOk;
+  return ReadLayer(layerType, value, [](const LayerSettings& layer) { return layer.Region; });
 }
 
 HResult SettingsAccess::PutRegion(std::uint32_t layerType, std::uint32_t region) {
-  FilterLockGuard lock(host_);
-  LayerSettings* layer = s_.Layers.FindLayer(layerType);
-  if (layer == nullptr || region > REGION_ELLIPSE) return kInvalidArg;
-  layer->Region = region;
-  return host_.RebuildRegion(*layer);
+  return ChangeLayer(layerType, [&](LayerSettings& layer) {
+    if (region > REGION_ELLIPSE) return kInvalidArg;
+    layer.Region = region;
+    return host_.RebuildRegion(layer);
+  });
 }
 
 HResult SettingsAccess::PutPosition(std::uint32_t layerType, std::int32_t LayerSettings::*field,
                                     std::int32_t value) {
-  FilterLockGuard lock(host_);
-  LayerSettings* layer = s_.Layers.FindLayer(layerType);
-  if (layer == nullptr) return kInvalidArg;
-  layer->*field = value < 0 ? 0 : value;
-  // The rebuild's own result is not reported: a failed shape leaves the
-  // layer unlimited, as a failed Region put does.
-  (void)host_.RebuildRegion(*layer);
-  return kOk;
+  return ChangeLayer(layerType, [&](LayerSettings& layer) {
+    layer.*field = value < 0 ? 0 : value;
+    // The rebuild's own result is not reported: a failed shape leaves the
+    // layer unlimited, as a failed Region put does.
+    (void)host_.RebuildRegion(layer);
+    return kOk;
+  });
 }
 
 HResult SettingsAccess::GetXPos(std::uint32_t layerType, std::int32_t* value) const {

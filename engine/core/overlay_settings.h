@@ -114,6 +114,12 @@ class SettingsAccess {
   HResult GetIsLayerActive(std::uint32_t layerType, VariantBool* active) const;
 
  private:
+  // The per-layer accessors in one shape: a null out-pointer is kPointer, an
+  // unknown layer kInvalidArg, and a change is made under the filter lock.
+  template <class T, class Read>
+  HResult ReadLayer(std::uint32_t layerType, T* value, Read read) const;
+  template <class Change>
+  HResult ChangeLayer(std::uint32_t layerType, Change change);
   HResult PutPosition(std::uint32_t layerType, std::int32_t LayerSettings::*field, std::int32_t value);
   HResult PutOutputDimension(std::int32_t OverlaySettings::*field, std::int32_t value);
 
